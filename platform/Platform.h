@@ -1,0 +1,246 @@
+// The only way out of the program's logic. Every outside service the program
+// uses is one interface here; platform/win32 implements each member with one
+// Windows call (converting units and errors, nothing more), and
+// platform/memory keeps the same services as real state in memory for the
+// native tests. The implementation is chosen once, at start-up, by
+// InstallPlatform(); the logic reaches it through Sys().
+//
+// Failures that the program treats as run-time errors are thrown as
+// RuntimeError (platform/RuntimeError.h); everything else is a plain result.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/DateTime.h"
+#include "platform/RuntimeError.h"
+
+namespace tavrel {
+
+class IWindowSystem;  // platform/Forms.h
+
+// ---------------------------------------------------------------------------
+// Records exchanged with the system in its own layout.
+
+// SYSTEMTIME: eight unsigned 16-bit fields.
+struct SystemTime {
+  uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0;
+  uint16_t wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
+};
+
+// TIME_ZONE_INFORMATION. Biases in minutes with UTC = local time + bias.
+struct TimeZoneInformation {
+  int32_t Bias = 0;
+  char16_t StandardName[32] = {};
+  SystemTime StandardDate;
+  int32_t StandardBias = 0;
+  char16_t DaylightName[32] = {};
+  SystemTime DaylightDate;
+  int32_t DaylightBias = 0;
+};
+
+// GetTimeZoneInformation's answers.
+enum : uint32_t {
+  TIME_ZONE_ID_UNKNOWN = 0,
+  TIME_ZONE_ID_STANDARD = 1,
+  TIME_ZONE_ID_DAYLIGHT = 2,
+  TIME_ZONE_ID_INVALID = 0xFFFFFFFFu,
+};
+
+// OSVERSIONINFOA.
+struct OsVersionInfo {
+  uint32_t dwOSVersionInfoSize = 0;
+  uint32_t dwMajorVersion = 0;
+  uint32_t dwMinorVersion = 0;
+  uint32_t dwBuildNumber = 0;
+  uint32_t dwPlatformId = 0;
+  char szCSDVersion[128] = {};
+};
+
+// ---------------------------------------------------------------------------
+
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  // The computer's local date and time, to the millisecond.
+  virtual DateTime Now() = 0;
+  // Sets the computer's local date and time. Throws RuntimeError when the
+  // system refuses (no privilege, invalid time).
+  virtual void SetLocalTime(DateTime localTime) = 0;
+  // Sends WM_TIMECHANGE (wParam 0, lParam 0) to every top-level window and
+  // waits until they have seen it.
+  virtual void BroadcastTimeChange() = 0;
+};
+
+class IHttp {
+ public:
+  virtual ~IHttp() = default;
+  // Fetches a full URL ("http://host[:port]/path?query") and returns the
+  // body as text, blocking until it arrived. Throws RuntimeError when the
+  // host cannot be reached, the transfer times out or fails.
+  virtual std::string OpenUrl(const std::string& url) = 0;
+};
+
+enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
+
+// A registry value as the program reads it: text for REG_SZ / REG_EXPAND_SZ,
+// a number for REG_DWORD.
+struct RegValue {
+  enum Type { String, Dword } type = String;
+  std::string text;
+  uint32_t number = 0;
+};
+
+class IRegistry {
+ public:
+  virtual ~IRegistry() = default;
+  // Reads value `name` of `key` below `root`; an empty name is the key's
+  // default value. Throws RuntimeError when the key or value does not exist
+  // or cannot be read.
+  virtual RegValue Read(RegRoot root, const std::string& key, const std::string& name) = 0;
+  // Writes a REG_SZ / REG_DWORD value, creating missing keys on the way.
+  // Throws RuntimeError when access is denied.
+  virtual void WriteString(RegRoot root, const std::string& key, const std::string& name,
+                           const std::string& text) = 0;
+  virtual void WriteDword(RegRoot root, const std::string& key, const std::string& name,
+                          uint32_t number) = 0;
+  // Deletes a value. Throws RuntimeError when it does not exist.
+  virtual void DeleteValue(RegRoot root, const std::string& key, const std::string& name) = 0;
+  // Deletes a key that has no sub-keys. Throws RuntimeError otherwise.
+  virtual void DeleteKey(RegRoot root, const std::string& key) = 0;
+};
+
+// Attribute bits of directory entries, as the system's.
+enum FileAttribute : unsigned {
+  attrReadOnly = 1,
+  attrHidden = 2,
+  attrSystem = 4,
+  attrDirectory = 16,
+  attrArchive = 32,
+};
+
+// Windows paths throughout: drive, UNC or relative to the current folder,
+// backslashes, names compared without regard to case.
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+  virtual bool FolderExists(const std::string& path) = 0;
+  // Creates one folder whose parent exists. Throws RuntimeError (76 when the
+  // parent is missing, 75 when it exists already or cannot be made).
+  virtual void CreateFolder(const std::string& path) = 0;
+  // True when a directory entry matches `pattern` (wildcards * and ? in its
+  // last component). Normal and archive files always count; hidden, system
+  // and folder entries only when their bit is in `attributes`. Throws
+  // RuntimeError for a malformed path.
+  virtual bool MatchExists(const std::string& pattern, unsigned attributes) = 0;
+  // The whole file as bytes. Throws RuntimeError (53 missing, 70 no access).
+  virtual std::string ReadAll(const std::string& path) = 0;
+  // Writes `bytes` to the file, appending or replacing it; creates a missing
+  // file. Throws RuntimeError (76 folder missing, 70/75 no access).
+  virtual void Write(const std::string& path, const std::string& bytes, bool append) = 0;
+};
+
+class IShell {
+ public:
+  virtual ~IShell() = default;
+  // ShellExecuteA. The result is not examined by the program.
+  virtual void Execute(std::intptr_t ownerWindow, const std::string& verb, const std::string& file,
+                       const std::string& parameters, const std::string& directory,
+                       int showCommand) = 0;
+  // Starts a command line with a window style (the runtime's Shell).
+  // Throws RuntimeError 53 when the program cannot be started.
+  virtual void Run(const std::string& commandLine, int windowStyle) = 0;
+};
+
+class ISound {
+ public:
+  virtual ~ISound() = default;
+  // waveOutGetNumDevs: the number of wave-output devices.
+  virtual unsigned WaveOutDeviceCount() = 0;
+};
+
+class ISystemInfo {
+ public:
+  virtual ~ISystemInfo() = default;
+  // GetUserNameA into a buffer of `bufferSize` bytes: the name, or nothing
+  // when the call fails (also when the name and its NUL do not fit).
+  virtual std::optional<std::string> UserName(uint32_t bufferSize) = 0;
+  // GetVolumeInformationA's serial number of a root such as "C:\", or
+  // nothing when the volume cannot be read.
+  virtual std::optional<uint32_t> VolumeSerial(const std::string& root) = 0;
+  // GetSystemDirectoryA / GetWindowsDirectoryA with a 255-byte buffer: the
+  // folder without trailing backslash, "" when the call fails.
+  virtual std::string SystemDirectory() = 0;
+  virtual std::string WindowsDirectory() = 0;
+  // GetVersionExA; false when the call fails (the record is then untouched).
+  virtual bool VersionEx(OsVersionInfo& info) = 0;
+  virtual uint16_t SystemDefaultLangId() = 0;
+  // VerLanguageNameA: the language's English name, "" when unknown.
+  virtual std::string LanguageName(uint32_t languageId) = 0;
+  // GetLocaleInfoA(LOCALE_USER_DEFAULT, type): the item, "" when undefined.
+  virtual std::string LocaleInfo(uint32_t type) = 0;
+};
+
+// The locale-aware conversions of the runtime.
+class ILocale {
+ public:
+  virtual ~ILocale() = default;
+  // Time of day in the system's long time format, e.g. 14:05:09.
+  virtual std::string LongTime(DateTime value) = 0;
+  // Date in the system's short date format.
+  virtual std::string ShortDate(DateTime value) = 0;
+  // Reads a date, a time or both back from text; nothing when unreadable.
+  virtual std::optional<DateTime> ParseDateTime(const std::string& text) = 0;
+  // The system's decimal separator.
+  virtual char DecimalSeparator() = 0;
+};
+
+class ITimeZone {
+ public:
+  virtual ~ITimeZone() = default;
+  // GetTimeZoneInformation: fills the record, returns one of TIME_ZONE_ID_*.
+  virtual uint32_t Read(TimeZoneInformation& info) = 0;
+};
+
+struct VersionNumbers {
+  int major = 0, minor = 0, revision = 0;
+};
+
+// Facts about this process and its program file.
+class IProcess {
+ public:
+  virtual ~IProcess() = default;
+  // The program folder as the system reports it, without trailing backslash
+  // (unless it is a drive root).
+  virtual std::string AppPath() = 0;
+  // The executable's name without extension.
+  virtual std::string ExeName() = 0;
+  // The version resource's numbers (3.10.0.1 gives 3, 10, 1) and product name.
+  virtual VersionNumbers Version() = 0;
+  virtual std::string ProductName() = 0;
+  // True only while another copy of this program runs.
+  virtual bool PrevInstance() = 0;
+  // Ends the process at once; no handler runs any more.
+  [[noreturn]] virtual void End() = 0;
+};
+
+// The table of services, filled once by the platform at start-up.
+struct Platform {
+  IClock* clock = nullptr;
+  IHttp* http = nullptr;
+  IRegistry* registry = nullptr;
+  IFileSystem* files = nullptr;
+  IShell* shell = nullptr;
+  ISound* sound = nullptr;
+  ISystemInfo* system = nullptr;
+  ILocale* locale = nullptr;
+  ITimeZone* timeZone = nullptr;
+  IProcess* process = nullptr;
+  IWindowSystem* windows = nullptr;
+};
+
+void InstallPlatform(const Platform& platform);
+const Platform& Sys();
+
+}  // namespace tavrel

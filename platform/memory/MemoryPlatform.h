@@ -1,0 +1,248 @@
+// The in-memory platform: every outside service kept as real state (a
+// registry tree, a file tree with Windows path rules, a clock that can be
+// moved and can refuse, scripted web pages, recorded message boxes), so that
+// the whole logic, forms included, runs and is tested natively. A test makes
+// one MemoryPlatform; it installs itself through the same InstallPlatform()
+// the Windows program uses.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Forms.h"
+#include "platform/Platform.h"
+
+namespace tavrel {
+
+// Thrown by MemoryProcess::End() in place of ending the test process. It is
+// not a std::exception, so no error trap catches it.
+struct ProcessEnded {};
+
+class MemoryClock : public IClock {
+ public:
+  DateTime Now() override { return now; }
+  void SetLocalTime(DateTime localTime) override;
+  void BroadcastTimeChange() override { ++broadcasts; }
+  void Advance(double seconds) { now = now.AddSeconds(seconds); }
+
+  DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
+  // Decides whether a change is allowed; a refusal throws like the system
+  // (error 70). Accepts everything by default.
+  std::function<bool(DateTime from, DateTime to)> accept;
+  std::vector<DateTime> sets;
+  int broadcasts = 0;
+};
+
+class MemoryHttp : public IHttp {
+ public:
+  std::string OpenUrl(const std::string& url) override;
+  // Answers a request; throw a RuntimeError to fail it. Unset: every
+  // request fails like an unreachable host.
+  std::function<std::string(const std::string& url)> handler;
+  std::vector<std::string> requests;
+};
+
+class MemoryRegistry : public IRegistry {
+ public:
+  RegValue Read(RegRoot root, const std::string& key, const std::string& name) override;
+  void WriteString(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& text) override;
+  void WriteDword(RegRoot root, const std::string& key, const std::string& name,
+                  uint32_t number) override;
+  void DeleteValue(RegRoot root, const std::string& key, const std::string& name) override;
+  void DeleteKey(RegRoot root, const std::string& key) override;
+
+  // For tests.
+  std::optional<RegValue> Value(RegRoot root, const std::string& key, const std::string& name) const;
+  bool KeyExists(RegRoot root, const std::string& key) const;
+  // Writes below this root are refused (no administrative rights).
+  std::vector<RegRoot> readOnlyRoots;
+
+ private:
+  struct Key {
+    std::map<std::string, std::pair<std::string, RegValue>> values;  // upper name -> (name, value)
+  };
+  static std::string KeyId(RegRoot root, const std::string& key);
+  void CheckWritable(RegRoot root) const;
+  void Write(RegRoot root, const std::string& key, const std::string& name, const RegValue& value);
+  std::map<std::string, Key> keys_;  // "ROOT\UPPER\PATH" -> key
+};
+
+class MemoryFileSystem : public IFileSystem {
+ public:
+  MemoryFileSystem();
+  bool FolderExists(const std::string& path) override;
+  void CreateFolder(const std::string& path) override;
+  bool MatchExists(const std::string& pattern, unsigned attributes) override;
+  std::string ReadAll(const std::string& path) override;
+  void Write(const std::string& path, const std::string& bytes, bool append) override;
+
+  // For tests. Folders are created with their parents.
+  void AddDrive(const std::string& root);   // "D:" or "\\server\share"
+  void AddFolder(const std::string& path, unsigned attributes = 0);
+  void AddFile(const std::string& path, const std::string& bytes, unsigned attributes = 0);
+  void SetAttributes(const std::string& path, unsigned attributes);
+  void Remove(const std::string& path);
+  std::optional<std::string> FileContent(const std::string& path) const;
+  std::vector<std::string> FolderList() const;  // every folder, for assertions
+  std::string currentFolder = "C:\\";
+  int writes = 0;
+
+  struct Entry {
+    std::string name;  // as written when created
+    bool folder = false;
+    unsigned attributes = 0;
+    std::string bytes;
+  };
+
+ private:
+  struct Parsed {
+    bool ok = false;
+    std::string root;                     // "C:" or "\\SRV\SHARE" (upper case)
+    std::vector<std::string> parts;       // components as written
+  };
+  Parsed Parse(const std::string& path) const;
+  static std::string Id(const std::string& root, const std::vector<std::string>& parts, std::size_t count);
+  Entry* Find(const Parsed& p);
+  const Entry* Find(const Parsed& p) const;
+  bool ParentIsFolder(const Parsed& p) const;
+  std::map<std::string, Entry> entries_;  // upper-case full path -> entry
+  std::vector<std::string> roots_;        // upper-case roots
+};
+
+class MemoryShell : public IShell {
+ public:
+  struct Call {
+    std::intptr_t owner;
+    std::string verb, file, parameters, directory;
+    int show;
+  };
+  void Execute(std::intptr_t owner, const std::string& verb, const std::string& file,
+               const std::string& parameters, const std::string& directory, int show) override {
+    executed.push_back({owner, verb, file, parameters, directory, show});
+  }
+  void Run(const std::string& commandLine, int windowStyle) override;
+  std::vector<Call> executed;
+  std::vector<std::pair<std::string, int>> started;
+  bool runFails = false;
+};
+
+class MemorySound : public ISound {
+ public:
+  unsigned WaveOutDeviceCount() override { return devices; }
+  unsigned devices = 1;
+};
+
+class MemorySystemInfo : public ISystemInfo {
+ public:
+  std::optional<std::string> UserName(uint32_t bufferSize) override;
+  std::optional<uint32_t> VolumeSerial(const std::string& root) override;
+  std::string SystemDirectory() override { return systemDirectory; }
+  std::string WindowsDirectory() override { return windowsDirectory; }
+  bool VersionEx(OsVersionInfo& info) override;
+  uint16_t SystemDefaultLangId() override { return langId; }
+  std::string LanguageName(uint32_t languageId) override;
+  std::string LocaleInfo(uint32_t type) override;
+
+  std::optional<std::string> userName = std::string("tester");
+  std::map<std::string, uint32_t> volumeSerials{{"C:\\", 0x1234ABCDu}};
+  std::string systemDirectory = "C:\\WINDOWS\\system32";
+  std::string windowsDirectory = "C:\\WINDOWS";
+  std::optional<OsVersionInfo> version;  // nothing: the call fails
+  uint16_t langId = 0x0409;
+  std::map<uint32_t, std::string> languageNames{{0x0409, "English (United States)"}};
+  std::map<uint32_t, std::string> localeInfo{
+      {4098, "United States"}, {4, "English"}, {8, "United States"}};
+};
+
+// Formats: long time HH:MM:SS, short date DD.MM.YYYY, decimal point '.'.
+class MemoryLocale : public ILocale {
+ public:
+  std::string LongTime(DateTime value) override;
+  std::string ShortDate(DateTime value) override;
+  std::optional<DateTime> ParseDateTime(const std::string& text) override;
+  char DecimalSeparator() override { return decimal; }
+  char decimal = '.';
+};
+
+class MemoryTimeZone : public ITimeZone {
+ public:
+  uint32_t Read(TimeZoneInformation& info) override {
+    if (result != TIME_ZONE_ID_INVALID) info = zone;
+    ++reads;
+    return result;
+  }
+  TimeZoneInformation zone;
+  uint32_t result = TIME_ZONE_ID_UNKNOWN;
+  int reads = 0;
+};
+
+class MemoryProcess : public IProcess {
+ public:
+  std::string AppPath() override { return appPath; }
+  std::string ExeName() override { return exeName; }
+  VersionNumbers Version() override { return version; }
+  std::string ProductName() override { return productName; }
+  bool PrevInstance() override { return prevInstance; }
+  [[noreturn]] void End() override;
+
+  std::string appPath = "C:\\Program Files\\VRN\\Tavrel";
+  std::string exeName = "A_Tavrel";
+  VersionNumbers version{3, 10, 1};
+  std::string productName = "vrn Tavrel XP";
+  bool prevInstance = false;
+  bool ended = false;
+};
+
+class MemoryWindowSystem : public IWindowSystem {
+ public:
+  struct Box {
+    std::string text, title;
+    long style;
+  };
+  std::unique_ptr<FormPeer> CreateFormPeer(Form& form) override;
+  std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
+  int MessageBox(const std::string& text, const std::string& title, long style) override;
+  void DoEvents() override;
+  WindowHandle DesktopWindow() override { return 1; }
+  long ScreenWidthTwips() override { return 1024 * 15; }
+  long ScreenHeightTwips() override { return 768 * 15; }
+
+  std::vector<Box> boxes;
+  std::deque<int> answers;          // buttons to press, vbOK when empty
+  int doEvents = 0;
+  std::function<void()> onDoEvents;  // runs inside DoEvents (a timer tick, say)
+  std::vector<std::string> formsCreated;
+  std::vector<Timer*> timers;
+  std::map<WindowHandle, std::string> windows;  // handle -> form name
+  int refreshes = 0;
+
+ private:
+  WindowHandle nextHandle_ = 100;
+};
+
+class MemoryPlatform {
+ public:
+  MemoryPlatform();
+  ~MemoryPlatform();
+  void Install();
+
+  MemoryClock clock;
+  MemoryHttp http;
+  MemoryRegistry registry;
+  MemoryFileSystem files;
+  MemoryShell shell;
+  MemorySound sound;
+  MemorySystemInfo system;
+  MemoryLocale locale;
+  MemoryTimeZone timeZone;
+  MemoryProcess process;
+  MemoryWindowSystem windows;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,32 @@
+#include "support/ErrorTrap.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "platform/Platform.h"
+#include "support/VRN_ErrorLog.h"
+
+namespace tavrel {
+
+const char* const kSourceMain = "A_Tavrel";
+const char* const kSourceCommon = "Common";
+
+std::string ProductSource() {
+  return Sys().process ? Sys().process->ProductName() : std::string("vrn Tavrel XP");
+}
+
+void ErrorTrap::Translate(const std::exception& e, long& number, std::string& description) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) number = errOutOfMemory;
+  else if (dynamic_cast<const std::out_of_range*>(&e) || dynamic_cast<const std::overflow_error*>(&e))
+    number = errOverflow;
+  else if (dynamic_cast<const std::invalid_argument*>(&e)) number = errTypeMismatch;
+  else number = errInvalidCall;
+  description = ErrorDescription(number);
+}
+
+void ErrorTrap::Report(int line, long number, const std::string& description) {
+  ReportError(showMessage_, source_, procedure_, line, number, description);
+  if (afterReport) afterReport();
+}
+
+}  // namespace tavrel

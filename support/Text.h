@@ -1,0 +1,33 @@
+// Small text helpers in the manner of the runtime's string functions.
+// Positions are 1-based where they mirror the runtime (InStr, Mid).
+#pragma once
+
+#include <string>
+
+namespace tavrel {
+
+std::string Trim(const std::string& text);       // spaces only, both ends
+std::string UCase(const std::string& text);      // ASCII upper case
+std::string LCase(const std::string& text);
+// Every occurrence of `what` replaced by `with`, left to right.
+std::string Replace(const std::string& text, const std::string& what, const std::string& with);
+// 1-based position of `what` in `text`, searching from `start`; 0 = not found.
+// A start below 1 raises errInvalidCall, as the runtime's does.
+long InStr(long start, const std::string& text, const std::string& what);
+// `length` characters from 1-based `start`; a start below 1 or a negative
+// length raises errInvalidCall; ranges past the end are cut.
+std::string Mid(const std::string& text, long start, long length);
+std::string Left(const std::string& text, long length);
+std::string Right(const std::string& text, long length);
+// Characters equal to c removed everywhere.
+std::string RemoveChar(const std::string& text, char c);
+// A whole number written in decimal, as Str/CStr would (no leading blank).
+std::string CStr(long long number);
+// The runtime's numeric test: optional blanks, a sign, digits with one
+// decimal separator, an optional exponent, blanks.
+bool IsNumeric(const std::string& text, char decimalSeparator);
+// Val-like reading of a whole number from a short field that may carry
+// leading blanks ("  7", " 1"); raises errTypeMismatch when it is not one.
+long ParseWholeNumber(const std::string& field);
+
+}  // namespace tavrel

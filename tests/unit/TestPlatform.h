@@ -1,0 +1,26 @@
+// A fresh program for every test: the in-memory platform installed and the
+// program-wide state as in a new process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "support/Globals.h"
+#include "support/VRN_ErrorLog.h"
+
+namespace tavrel {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() {
+    ResetProgramState();
+    ResetErrorLogState();
+    ProgramName = "Tavrel";
+    ProductNumber = "230";
+  }
+  ~ProgramTest() override { ResetProgramState(); }
+
+  MemoryPlatform sys;
+};
+
+}  // namespace tavrel
