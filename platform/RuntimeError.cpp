@@ -10,6 +10,7 @@ const char* ErrorDescription(long number) {
     case errOutOfMemory: return "Out of memory";
     case errSubscriptRange: return "Subscript out of range";
     case errTypeMismatch: return "Type mismatch";
+    case errObjectNotSet: return "Object variable or With block variable not set";
     case errBadFileName: return "Bad file name or number";
     case errFileNotFound: return "File not found";
     case errInputPastEnd: return "Input past end of file";

@@ -18,6 +18,7 @@ enum ErrorNumber : long {
   errOutOfMemory = 7,          // "Out of memory"
   errSubscriptRange = 9,       // "Subscript out of range"
   errTypeMismatch = 13,        // "Type mismatch"
+  errObjectNotSet = 91,        // "Object variable or With block variable not set"
   errBadFileName = 52,         // "Bad file name or number"
   errFileNotFound = 53,        // "File not found"
   errInputPastEnd = 62,        // "Input past end of file"

@@ -251,7 +251,10 @@ void MemoryWindowSystem::DoEvents() {
 
 // ---------------------------------------------------------------------------
 
-MemoryPlatform::MemoryPlatform() { Install(); }
+MemoryPlatform::MemoryPlatform() {
+  files.AddFolder(process.appPath);
+  Install();
+}
 
 MemoryPlatform::~MemoryPlatform() { InstallPlatform(Platform()); }
 

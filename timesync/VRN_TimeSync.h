@@ -1,0 +1,21 @@
+// Web time: fetching a time page, turning its time of day into local time
+// and setting the clock; and the dates of the daylight-saving changes.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace tavrel {
+
+// Fetches the time from the US Naval Observatory, then NIST, then eBay (or
+// eBay alone when "ebay" is chosen), sets the clock's time of day and tells
+// every window. True when the clock was set. TimePageText receives each
+// page fetched and, on success, the eight-character time text of the page.
+bool DoAtomicTime(std::string& TimePageText);
+
+// The date and time in the current year of a change rule of the time-zone
+// record (absolute, or the n-th weekday of a month, 5 meaning the last).
+DateTime tzDate(const SystemTime& rule);
+
+}  // namespace tavrel
