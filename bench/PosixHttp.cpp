@@ -1,0 +1,46 @@
+#include "bench/PosixHttp.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace tavrel {
+
+std::string PosixHttp::OpenUrl(const std::string& url) {
+  const std::string scheme = "http://";
+  if (url.compare(0, scheme.size(), scheme) != 0) Raise(errInetFailure);
+  const auto slash = url.find('/', scheme.size());
+  const std::string hostPort = url.substr(scheme.size(), slash - scheme.size());
+  const std::string path = slash == std::string::npos ? "/" : url.substr(slash);
+  const auto colon = hostPort.find(':');
+  const std::string host = hostPort.substr(0, colon);
+  const std::string port = colon == std::string::npos ? "80" : hostPort.substr(colon + 1);
+
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) Raise(errInetFailure);
+  const int fd = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  const bool connected = fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0;
+  freeaddrinfo(found);
+  if (!connected) {
+    if (fd >= 0) close(fd);
+    Raise(errInetFailure);
+  }
+  const std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + hostPort + "\r\n\r\n";
+  if (send(fd, request.data(), request.size(), 0) != static_cast<ssize_t>(request.size())) {
+    close(fd);
+    Raise(errInetFailure);
+  }
+  std::string response;
+  char buffer[4096];
+  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, n);
+  close(fd);
+  const auto body = response.find("\r\n\r\n");
+  if (body == std::string::npos) Raise(errInetFailure);
+  return response.substr(body + 4);
+}
+
+}  // namespace tavrel
