@@ -9,6 +9,8 @@
 namespace tavrel {
 namespace {
 
+const char* const kLog = "C:\\Program Files\\VRN\\Common\\error.log";
+
 class FileDirTest : public ProgramTest, public ::testing::WithParamInterface<std::string> {
  protected:
   FileDirTest() { sys.files.AddDrive(Root()); }
@@ -84,6 +86,20 @@ TEST_P(FileDirTest, CreateDirectoryStructStopsAtAFileInTheWayAndKeepsWhatItMade)
   EXPECT_TRUE(HasFolder(At("a")));
   EXPECT_FALSE(HasFolder(At("a\\b\\c")));
   EXPECT_EQ("a file, not a folder", sys.files.FileContent(At("a\\b")).value());
+  const std::string log = sys.files.FileContent(kLog).value_or("");
+  EXPECT_NE(std::string::npos, log.find("  CreateDirectoryStruct of Modul VRN_File_Dir  50  75  "));
+  EXPECT_NE(std::string::npos, log.find("\r\n" + At("a\\b\\c\\") + "\r\n\r\n"));
+}
+
+TEST_P(FileDirTest, WriteFileWIntoAReadOnlyFileKeepsItAndReports) {
+  sys.files.AddFile(At("w\\ro.txt"), "precious\r\n", attrReadOnly);
+  sys.windows.doEvents = 0;
+  WriteFileW(At("w\\ro.txt"), "lost", true);
+  WriteFileW(At("w\\ro.txt"), "lost", false);
+  EXPECT_EQ("precious\r\n", sys.files.FileContent(At("w\\ro.txt")).value());
+  const std::string log = sys.files.FileContent(kLog).value_or("");
+  EXPECT_NE(std::string::npos, log.find("  WriteFileW of Modul VRN_File_Dir  20  70  Permission denied\r\n"));
+  EXPECT_GE(sys.windows.doEvents, 2);
 }
 
 TEST_P(FileDirTest, WriteFileWReplacesOrAppendsOneLine) {
@@ -133,7 +149,11 @@ TEST_F(FileDirEdges, UncServerAndShareAreNeverCreated) {
   CreateDirectoryStruct("\\\\srv\\gone\\a\\");
   CreateDirectoryStruct("\\\\srv\\");
   CreateDirectoryStruct("\\\\");
-  EXPECT_TRUE(sys.files.FolderList().empty());
+  for (const auto& folder : sys.files.FolderList()) EXPECT_NE(0u, folder.rfind("\\\\", 0)) << folder;
+  // The one folder that could be tried failed; the log says where.
+  const std::string log = sys.files.FileContent(kLog).value_or("");
+  EXPECT_NE(std::string::npos, log.find("CreateDirectoryStruct of Modul VRN_File_Dir  50  76"));
+  EXPECT_NE(std::string::npos, log.find("\\\\srv\\gone\\a\\\r\n"));
 }
 
 TEST_F(FileDirEdges, RelativePathsAreCreatedBelowTheCurrentFolder) {

@@ -1,0 +1,23 @@
+#include "support/Hosts.h"
+
+#include "platform/Platform.h"
+#include "support/ErrorTrap.h"
+#include "support/Text.h"
+
+namespace tavrel {
+namespace {
+const char* const kHostsKey = "Software\\VRN\\Tavrel\\Hosts";
+}
+
+std::string HostSetting(const char* name, const char* fallback) {
+  std::string value;
+  ErrorTrap::Quietly([&] {
+    const RegValue read = Sys().registry->Read(RegRoot::LocalMachine, kHostsKey, name);
+    if (read.type == RegValue::String) value = Trim(read.text);
+  });
+  return value.empty() ? std::string(fallback) : value;
+}
+
+std::string SupportMailAddress() { return HostSetting("SupportMail", "support@vrn.example"); }
+
+}  // namespace tavrel
