@@ -8,6 +8,7 @@
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/Text.h"
+#include "support/VRN_Registry.h"
 
 namespace tavrel {
 namespace {
@@ -61,7 +62,61 @@ std::string WindowsName(const OsVersionInfo& v) {
   }
 }
 
+constexpr uint32_t kUserBufferSize = 25;
+
 }  // namespace
+
+void GetPCInfos() {
+  ErrorTrap trap(ProductSource(), Procedure("GetPCInfos"));
+  trap(10, [&] {
+    UserName = UCase(Trim(ClipNull(GetUser())));
+    if (UserName.empty()) UserName = "ADMIN";
+  });
+  trap(20, [&] { MachineCode = MachineCodeOf(GetDriveSerial("C")); });
+  trap(30, [&] {
+    CompanyName = UCase(Trim(ClipNull(GetCompany())));
+    if (CompanyName.empty() || CompanyName.find("HKEY_LOCAL_MACHINE") != std::string::npos)
+      CompanyName = "NONE";
+  });
+}
+
+std::string GetUser() {
+  std::string result;
+  ErrorTrap trap(ProductSource(), Procedure("GetUser"));
+  trap(10, [&] {
+    // A name that does not fit the buffer with its NUL is no name at all.
+    const auto name = Sys().system->UserName(kUserBufferSize);
+    if (name) {
+      result = *name;
+      result.resize(kUserBufferSize, '\0');
+    }
+  });
+  return result;
+}
+
+std::string GetCompany() {
+  std::string result;
+  ErrorTrap trap(ProductSource(), Procedure("GetCompany"));
+  trap(10, [&] { GetWinVersion(); });
+  trap(20, [&] {
+    result = ReadKey(VersionInfo.dwPlatformId == kPlatformNT
+                         ? "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\RegisteredOrganization"
+                         : "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOrganization");
+  });
+  return result;
+}
+
+// Nine digits from the serial: the serial's 32 bits are mixed (a
+// multiplicative hash, so neighbouring serials do not give neighbouring
+// codes) and reduced below 10^9. Plain integer arithmetic, the same on every
+// build; 0 and negative serials are serials like any other.
+std::string MachineCodeOf(int32_t serial) {
+  uint64_t mixed = static_cast<uint32_t>(serial);
+  mixed = (mixed * 2654435761u + 40503u) % 4294967291u;  // below the largest 32-bit prime
+  mixed = (mixed * 2246822519u + 3266489917u) % 1000000000u;
+  std::string digits = std::to_string(mixed);
+  return std::string(9 - digits.size(), '0') + digits;
+}
 
 std::string ClipNull(const std::string& text) {
   std::string result;
