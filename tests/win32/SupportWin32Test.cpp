@@ -50,6 +50,24 @@ void PutFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Opens a file the way another program might: sharing it with nobody.
+class ExclusiveHold {
+ public:
+  explicit ExclusiveHold(const std::string& path)
+      : h_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_NE(INVALID_HANDLE_VALUE, h_) << path;
+  }
+  ~ExclusiveHold() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  ExclusiveHold(const ExclusiveHold&) = delete;
+  ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+ private:
+  HANDLE h_;
+};
+
 bool IsFolder(const std::string& path) {
   const DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
@@ -74,8 +92,6 @@ void RemoveTree(const std::string& path) {
   }
   RemoveDirectoryA(path.c_str());
 }
-
-HKEY RootKey(RegRoot root) { return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 // The stored type of a value, or REG_NONE when it cannot be read.
 DWORD StoredType(HKEY root, const std::string& key, const std::string& name, std::string* data = nullptr) {
@@ -245,11 +261,18 @@ TEST_F(SupportWin32, ErrorLogLineAndHeaderOnARealFile) {
 TEST_F(SupportWin32, UnwritableLogLosesTheEntryWithoutAChain) {
   CreateDirectoryA(CommonFolder().c_str(), nullptr);
   PutFile(LogFile(), "old\r\n");
-  SetFileAttributesA(LogFile().c_str(), FILE_ATTRIBUTE_READONLY);
-  ReportError(true, "vrn Tavrel XP", "Demo of Modul SupportWin32", 40, 53, "File not found");
-  LogErrorDetails("details");
+  {
+    // Held open by "another program" that shares it with nobody. (The
+    // read-only attribute would not do: Wine running as root writes anyway.)
+    ExclusiveHold hold(LogFile());
+    ReportError(true, "vrn Tavrel XP", "Demo of Modul SupportWin32", 40, 53, "File not found");
+    LogErrorDetails("details");
+  }
   EXPECT_EQ("old\r\n", FileText(LogFile()));
   EXPECT_TRUE(ErrorFlagged());
+  ReportError(false, "vrn Tavrel XP", "Demo of Modul SupportWin32", 50, 53, "File not found");
+  EXPECT_EQ(0u, FileText(LogFile()).find("old\r\n"));
+  EXPECT_NE(std::string::npos, FileText(LogFile()).find("SupportWin32  50  53"));
 }
 
 TEST_F(SupportWin32, FileHelpersOnARealDrive) {
@@ -285,9 +308,14 @@ TEST_F(SupportWin32, FileHelpersOnARealDrive) {
   EXPECT_TRUE(FileExists(padded));
   EXPECT_EQ(work_ + "\\ro.txt", padded);
 
-  // A read-only file keeps its bytes; the refusal is logged.
-  WriteFileW(work_ + "\\ro.txt", "lost", false);
-  EXPECT_EQ("r", FileText(work_ + "\\ro.txt"));
+  // A file held open by someone else keeps its bytes; the refusal is logged.
+  PutFile(work_ + "\\held.txt", "kept");
+  {
+    ExclusiveHold hold(work_ + "\\held.txt");
+    WriteFileW(work_ + "\\held.txt", "lost", false);
+    WriteFileW(work_ + "\\held.txt", "lost", true);
+  }
+  EXPECT_EQ("kept", FileText(work_ + "\\held.txt"));
   EXPECT_NE(std::string::npos, FileText(LogFile()).find("  WriteFileW of Modul VRN_File_Dir  20  "));
 }
 
