@@ -5,15 +5,19 @@
 #include "support/Text.h"
 
 namespace tavrel {
+namespace {
+const char* const kHostsKey = "Software\\VRN\\Tavrel\\Hosts";
+}
 
 std::string HostSetting(const char* name, const char* fallback) {
   std::string value;
   ErrorTrap::Quietly([&] {
-    const RegValue v = Sys().registry->Read(RegRoot::LocalMachine, "Software\\VRN\\Tavrel\\Hosts", name);
-    if (v.type == RegValue::String) value = Trim(v.text);
+    const RegValue read = Sys().registry->Read(RegRoot::LocalMachine, kHostsKey, name);
+    if (read.type == RegValue::String) value = Trim(read.text);
   });
-  while (!value.empty() && value.back() == '/') value.pop_back();
   return value.empty() ? std::string(fallback) : value;
 }
+
+std::string SupportMailAddress() { return HostSetting("SupportMail", "support@vrn.example"); }
 
 }  // namespace tavrel

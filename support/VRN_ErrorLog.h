@@ -32,6 +32,11 @@ bool ErrorFlagged();
 // Back to a new process's state (for tests).
 void ResetErrorLogState();
 
+// Lets pending window events run once. Every helper that yields to the
+// message loop goes through here, so that an event handled meanwhile can
+// report its own errors even while the log is being written.
+void LetEventsRun();
+
 // The current local date and time as the general date text (short date, a
 // space, long time) used in log lines and the mail subject.
 std::string GeneralDateText();

@@ -1,0 +1,378 @@
+// A control's window: a child of its form's window whose control ID is the
+// control's number. Containers are not parents: a frame's controls are
+// children of the form placed at the frame's origin, so that every command
+// and colour request reaches the one form window procedure.
+#include "platform/win32/Win32WindowSystem.h"
+
+#include <windowsx.h>
+
+#include <vector>
+
+namespace tavrel {
+namespace {
+
+// A drop-down list's window includes its open list.
+constexpr int kDropDownListPixels = 160;
+
+struct WindowKind {
+  const char* className;
+  DWORD style;
+};
+
+WindowKind KindOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Label: return {"STATIC", SS_LEFT | SS_NOTIFY};
+    // Owner-drawn, because a push button ignores its colour requests and the
+    // program's buttons are light yellow.
+    case ControlKind::Button: return {"BUTTON", BS_OWNERDRAW | WS_TABSTOP};
+    // Not automatic: a click asks the control object, which decides the
+    // value; the box then shows what the object holds.
+    case ControlKind::CheckBox: return {"BUTTON", BS_3STATE | WS_TABSTOP};
+    case ControlKind::OptionButton: return {"BUTTON", BS_RADIOBUTTON | WS_TABSTOP};
+    case ControlKind::TextBox: return {"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP};
+    case ControlKind::ComboBox: return {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP};
+    case ControlKind::Frame: return {"BUTTON", BS_GROUPBOX};
+    case ControlKind::PictureBox:
+    case ControlKind::Image: return {"STATIC", SS_OWNERDRAW | SS_NOTIFY};
+    case ControlKind::DatePicker: return {DATETIMEPICK_CLASSA, DTS_SHORTDATEFORMAT | WS_TABSTOP};
+  }
+  return {"STATIC", SS_LEFT};
+}
+
+// Visual styles draw check and option captions in the theme's colour; the
+// program's white captions on dark grey need the classic look. Looked up at
+// run time: systems before XP have no uxtheme.dll and need nothing of it.
+void UseClassicLook(HWND hwnd) {
+  using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  static const auto setWindowTheme = [] {
+    HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
+    return uxtheme ? reinterpret_cast<SetWindowThemeFn>(
+                         reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")))
+                   : nullptr;
+  }();
+  if (setWindowTheme) setWindowTheme(hwnd, L"", L"");
+}
+
+bool HasMouseEvents(ControlKind kind) {
+  return kind == ControlKind::Label || kind == ControlKind::PictureBox || kind == ControlKind::Image;
+}
+
+// Where a contained control sits: its container's origin plus its own.
+void Origin(const Control& control, long& left, long& top) {
+  left = top = 0;
+  for (const Control* c = control.Container(); c; c = c->Container()) {
+    left += c->Bounds().left;
+    top += c->Bounds().top;
+  }
+}
+
+bool ShownWithContainers(const Control& control) {
+  for (const Control* c = &control; c; c = c->Container())
+    if (!c->Visible()) return false;
+  return true;
+}
+
+bool EnabledWithContainers(const Control& control) {
+  for (const Control* c = &control; c; c = c->Container())
+    if (!c->Enabled()) return false;
+  return true;
+}
+
+}  // namespace
+
+Win32ControlPeer::Win32ControlPeer(Win32FormPeer& form, Control& control) : form_(form), control_(control) {
+  Create();
+  form_.Attach(this);
+  ApplyColors();
+  ApplyCaption();
+  ApplyValue();
+  ApplyItems();
+  ApplyDate();
+  ApplyToolTip();
+  ApplyVisible();
+  ApplyEnabled();
+}
+
+Win32ControlPeer::~Win32ControlPeer() {
+  form_.Detach(this);
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (brush_) DeleteObject(brush_);
+}
+
+void Win32ControlPeer::Create() {
+  const WindowKind kind = KindOf(control_.Kind());
+  hwnd_ = CreateWindowExA(0, kind.className, "", WS_CHILD | WS_CLIPSIBLINGS | kind.style, 0, 0, 0, 0,
+                          form_.hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_.Id())),
+                          GetModuleHandleA(nullptr), nullptr);
+  if (!hwnd_) Raise(errOutOfMemory, "Unable to create the control " + control_.Name());
+  // Each new control goes on top of those made before it, so a frame lies
+  // under the controls it holds and the background picture under all.
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().Font()), FALSE);
+  if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
+    UseClassicLook(hwnd_);
+  if (HasMouseEvents(control_.Kind())) SetWindowSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  ApplyBounds();
+}
+
+// ---------------------------------------------------------------------------
+// From the model to the window.
+
+void Win32ControlPeer::Update(Prop what) {
+  switch (what) {
+    case Prop::Caption: ApplyCaption(); break;
+    case Prop::Value: ApplyValue(); break;
+    case Prop::Visible:
+      ApplyVisible();
+      form_.UpdateContained(control_, what);
+      break;
+    case Prop::Enabled:
+      ApplyEnabled();
+      form_.UpdateContained(control_, what);
+      break;
+    case Prop::BackColor:
+    case Prop::ForeColor: ApplyColors(); break;
+    case Prop::ToolTip: ApplyToolTip(); break;
+    case Prop::ListIndex: ApplyListIndex(); break;
+    case Prop::Items: ApplyItems(); break;
+    case Prop::Bounds:
+      ApplyBounds();
+      form_.UpdateContained(control_, what);
+      break;
+    case Prop::Picture: InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case Prop::Date: ApplyDate(); break;
+  }
+}
+
+std::string Win32ControlPeer::WindowText() const {
+  const int length = GetWindowTextLengthA(hwnd_);
+  std::vector<char> buffer(length + 2, '\0');
+  GetWindowTextA(hwnd_, buffer.data(), length + 1);
+  return std::string(buffer.data());
+}
+
+void Win32ControlPeer::ApplyCaption() {
+  switch (control_.Kind()) {
+    case ControlKind::ComboBox:  // shows its selected item
+    case ControlKind::DatePicker: return;
+    default: break;
+  }
+  if (WindowText() == control_.Caption()) return;
+  echo_ = true;
+  SetWindowTextA(hwnd_, control_.Caption().c_str());
+  echo_ = false;
+}
+
+void Win32ControlPeer::ApplyValue() {
+  WPARAM state = BST_UNCHECKED;
+  switch (control_.Kind()) {
+    case ControlKind::CheckBox:
+      state = control_.Value() == 1 ? BST_CHECKED : control_.Value() == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+      break;
+    case ControlKind::OptionButton: state = control_.Value() ? BST_CHECKED : BST_UNCHECKED; break;
+    default: return;
+  }
+  SendMessageA(hwnd_, BM_SETCHECK, state, 0);
+}
+
+void Win32ControlPeer::ApplyItems() {
+  if (control_.Kind() != ControlKind::ComboBox) return;
+  SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
+  for (const std::string& item : control_.Items())
+    SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  ApplyListIndex();
+}
+
+void Win32ControlPeer::ApplyListIndex() {
+  if (control_.Kind() != ControlKind::ComboBox) return;
+  SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(control_.ListIndex()), 0);
+}
+
+void Win32ControlPeer::ApplyDate() {
+  if (control_.Kind() != ControlKind::DatePicker) return;
+  const DateTime date = control_.Date();
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(date.Year());
+  st.wMonth = static_cast<WORD>(date.Month());
+  st.wDay = static_cast<WORD>(date.Day());
+  st.wDayOfWeek = static_cast<WORD>(date.Weekday() - 1);
+  st.wHour = static_cast<WORD>(date.Hour());
+  st.wMinute = static_cast<WORD>(date.Minute());
+  st.wSecond = static_cast<WORD>(date.Second());
+  echo_ = true;
+  SendMessageA(hwnd_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+  echo_ = false;
+}
+
+void Win32ControlPeer::ApplyToolTip() {
+  const std::string& text = control_.ToolTip();
+  if (text.empty() && !hasToolTip_) return;
+  TOOLINFOA tool{};
+  // The size the common controls of every Windows version accept.
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = form_.hwnd();
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  tool.lpszText = const_cast<char*>(text.c_str());
+  HWND tooltip = form_.Tooltip();
+  if (text.empty()) {
+    SendMessageA(tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    hasToolTip_ = false;
+  } else if (hasToolTip_) {
+    SendMessageA(tooltip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  } else {
+    hasToolTip_ = SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+  }
+}
+
+void Win32ControlPeer::ApplyColors() {
+  if (brush_) DeleteObject(brush_);
+  brush_ = CreateSolidBrush(ToColorRef(control_.BackColor()));
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32ControlPeer::ApplyBounds() {
+  long left = 0, top = 0;
+  Origin(control_, left, top);
+  const Rect& b = control_.Bounds();
+  Win32WindowSystem& system = form_.System();
+  int height = system.ToPixels(b.height);
+  if (control_.Kind() == ControlKind::ComboBox) height += kDropDownListPixels;
+  SetWindowPos(hwnd_, nullptr, system.ToPixels(left + b.left), system.ToPixels(top + b.top),
+               system.ToPixels(b.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32ControlPeer::ApplyVisible() { ShowWindow(hwnd_, ShownWithContainers(control_) ? SW_SHOWNA : SW_HIDE); }
+
+void Win32ControlPeer::ApplyEnabled() { EnableWindow(hwnd_, EnabledWithContainers(control_)); }
+
+// ---------------------------------------------------------------------------
+// From the window to the model.
+
+void Win32ControlPeer::OnCommand(WORD code) {
+  switch (control_.Kind()) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+      if (code == BN_CLICKED) control_.UserClick();
+      break;
+    case ControlKind::Label:
+    case ControlKind::PictureBox:
+    case ControlKind::Image:
+      if (code == STN_CLICKED) control_.UserClick();
+      break;
+    case ControlKind::TextBox:
+      if (code == EN_CHANGE && !echo_) control_.UserEditText(WindowText());
+      else if (code == EN_KILLFOCUS) control_.UserLeave();
+      break;
+    case ControlKind::ComboBox:
+      if (code == CBN_SELCHANGE) control_.UserSelectItem(static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0)));
+      break;
+    default: break;
+  }
+}
+
+void Win32ControlPeer::OnNotify(const NMHDR& header) {
+  if (control_.Kind() != ControlKind::DatePicker || header.code != DTN_DATETIMECHANGE || echo_) return;
+  const auto& change = reinterpret_cast<const NMDATETIMECHANGE&>(header);
+  if (change.dwFlags != GDT_VALID) return;
+  // The picker shows a date; the time of day the object held stays.
+  const DateTime picked = DateSerial(change.st.wYear, change.st.wMonth, change.st.wDay);
+  const DateTime held = control_.Date();
+  control_.UserPickDate(DateTime(picked.Serial() + (held.Serial() - static_cast<double>(held.Days()))));
+}
+
+HBRUSH Win32ControlPeer::OnCtlColor(HDC dc) {
+  SetTextColor(dc, ToColorRef(control_.ForeColor()));
+  SetBkColor(dc, ToColorRef(control_.BackColor()));
+  return brush_;
+}
+
+void Win32ControlPeer::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (control_.Kind() == ControlKind::Button) DrawButton(item);
+  else DrawPicture(item);
+}
+
+void Win32ControlPeer::DrawButton(const DRAWITEMSTRUCT& item) {
+  RECT r = item.rcItem;
+  const bool pressed = item.itemState & ODS_SELECTED;
+  FillRect(item.hDC, &r, brush_);
+  DrawEdge(item.hDC, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  if (pressed) OffsetRect(&r, 1, 1);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT)
+                                                          : ToColorRef(control_.ForeColor()));
+  HGDIOBJ old = SelectObject(item.hDC, form_.System().Font());
+  DrawTextA(item.hDC, control_.Caption().c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(item.hDC, old);
+  if (item.itemState & ODS_FOCUS) {
+    InflateRect(&r, -3, -3);
+    DrawFocusRect(item.hDC, &r);
+  }
+}
+
+// A picture box shows its back colour, an image lets the colour behind it
+// show; both draw their picture, an icon or bitmap resource, scaled.
+void Win32ControlPeer::DrawPicture(const DRAWITEMSTRUCT& item) {
+  const RECT& r = item.rcItem;
+  long behind = form_.Model().BackColor();
+  if (control_.Kind() == ControlKind::PictureBox) behind = control_.BackColor();
+  else if (control_.Container()) behind = control_.Container()->BackColor();
+  HBRUSH fill = CreateSolidBrush(ToColorRef(behind));
+  FillRect(item.hDC, &r, fill);
+  DeleteObject(fill);
+  if (!control_.Picture()) return;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (HICON icon = static_cast<HICON>(
+          LoadImageA(instance, MAKEINTRESOURCEA(control_.Picture()), IMAGE_ICON, width, height, 0))) {
+    DrawIconEx(item.hDC, r.left, r.top, icon, width, height, 0, nullptr, DI_NORMAL);
+    DestroyIcon(icon);
+    return;
+  }
+  if (HBITMAP bitmap = static_cast<HBITMAP>(
+          LoadImageA(instance, MAKEINTRESOURCEA(control_.Picture()), IMAGE_BITMAP, 0, 0, 0))) {
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetStretchBltMode(item.hDC, COLORONCOLOR);
+    StretchBlt(item.hDC, r.left, r.top, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Mouse presses on labels and pictures, with the button and keys in the
+// runtime's numbering and the position in twips.
+
+LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) {
+  auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
+  try {
+    switch (message) {
+      case WM_LBUTTONDOWN: peer->OnMouseDown(1, wParam, lParam); break;
+      case WM_RBUTTONDOWN: peer->OnMouseDown(2, wParam, lParam); break;
+      case WM_MBUTTONDOWN: peer->OnMouseDown(4, wParam, lParam); break;
+      case WM_NCDESTROY: RemoveWindowSubclass(hwnd, MouseProc, 0); break;
+      default: break;
+    }
+  } catch (...) {
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void Win32ControlPeer::OnMouseDown(int button, WPARAM keys, LPARAM position) {
+  int shift = 0;
+  if (keys & MK_SHIFT) shift |= 1;
+  if (keys & MK_CONTROL) shift |= 2;
+  if (GetKeyState(VK_MENU) < 0) shift |= 4;
+  // Signed: a point left of or above the control is negative.
+  const Win32WindowSystem& system = form_.System();
+  control_.UserMouseDown(button, shift, static_cast<float>(system.ToTwips(GET_X_LPARAM(position))),
+                         static_cast<float>(system.ToTwips(GET_Y_LPARAM(position))));
+}
+
+}  // namespace tavrel

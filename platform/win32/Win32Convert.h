@@ -1,0 +1,40 @@
+// Unit and error conversions shared by the Win32 services: the program's
+// date-time serial against SYSTEMTIME, and Windows error codes against the
+// program's run-time error numbers.
+#pragma once
+
+#include <string>
+
+#include "platform/DateTime.h"
+#include "platform/Platform.h"
+#include "platform/win32/Win32.h"
+
+namespace tavrel {
+
+// To the millisecond, both ways.
+SYSTEMTIME ToSystemTime(DateTime value);
+DateTime FromSystemTime(const SYSTEMTIME& st);
+SystemTime ToRecord(const SYSTEMTIME& st);
+
+// The run-time error number a failed file call stands for.
+long FileErrorNumber(DWORD windowsError);
+
+// The system's message text for a Windows error code, without the trailing
+// line break; "" when it has none.
+std::string WindowsMessage(DWORD windowsError);
+
+// Closes a kernel handle (file, process, thread) when the scope ends.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE h = nullptr) : h_(h) {}
+  ~KernelHandle() { if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_); }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
+}  // namespace tavrel

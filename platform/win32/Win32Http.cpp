@@ -1,0 +1,67 @@
+// Web pages through WinINet, which honours the user's proxy settings as the
+// users of the time pages expect. Every fetch goes to the server: a cached
+// time page would set the clock to the time it was cached.
+#include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Convert.h"
+
+namespace tavrel {
+namespace {
+
+class InetHandle {
+ public:
+  explicit InetHandle(HINTERNET h) : h_(h) {}
+  ~InetHandle() { if (h_) InternetCloseHandle(h_); }
+  InetHandle(const InetHandle&) = delete;
+  InetHandle& operator=(const InetHandle&) = delete;
+  HINTERNET get() const { return h_; }
+
+ private:
+  HINTERNET h_;
+};
+
+[[noreturn]] void RaiseInetError(DWORD error) {
+  if (error == ERROR_INTERNET_TIMEOUT) Raise(errInetTimeout);
+  const std::string message = WindowsMessage(error);
+  Raise(errInetFailure, message.empty() ? ErrorDescription(errInetFailure) : message);
+}
+
+void SetTimeout(HINTERNET session, DWORD option, DWORD ms) {
+  InternetSetOptionA(session, option, &ms, sizeof ms);
+}
+
+}  // namespace
+
+std::string Win32Http::OpenUrl(const std::string& url) {
+  InetHandle session(InternetOpenA("A_Tavrel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session.get()) RaiseInetError(GetLastError());
+  SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMs);
+  SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
+  SetTimeout(session.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
+
+  InetHandle request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0,
+                                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                          INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI,
+                                      0));
+  if (!request.get()) RaiseInetError(GetLastError());
+
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  DWORD index = 0;
+  if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                     &size, &index) &&
+      (status < 200 || status > 299))
+    Raise(errInetFailure, "HTTP status " + std::to_string(status));
+
+  std::string body;
+  char buffer[8192];
+  while (body.size() < kMaxBody) {
+    DWORD read = 0;
+    if (!InternetReadFile(request.get(), buffer, sizeof buffer, &read)) RaiseInetError(GetLastError());
+    if (read == 0) break;
+    body.append(buffer, read);
+  }
+  if (body.size() > kMaxBody) body.resize(kMaxBody);
+  return body;
+}
+
+}  // namespace tavrel

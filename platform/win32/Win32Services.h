@@ -1,0 +1,94 @@
+// The Windows services behind platform/Platform.h, one class per interface.
+// Each member makes the Windows call it stands for and converts units and
+// errors; the behaviour (what counts as failure, which error number) matches
+// the interface comments and the in-memory platform.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace tavrel {
+
+class Win32Clock : public IClock {
+ public:
+  DateTime Now() override;
+  void SetLocalTime(DateTime localTime) override;
+  void BroadcastTimeChange() override;
+};
+
+class Win32Http : public IHttp {
+ public:
+  std::string OpenUrl(const std::string& url) override;
+  // Bodies longer than this are cut off: no time page comes near it, and a
+  // runaway answer must not eat the memory of a small tray utility.
+  static constexpr std::size_t kMaxBody = 1024 * 1024;
+  static constexpr unsigned long kTimeoutMs = 5000;
+};
+
+class Win32Registry : public IRegistry {
+ public:
+  RegValue Read(RegRoot root, const std::string& key, const std::string& name) override;
+  void WriteString(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& text) override;
+  void WriteDword(RegRoot root, const std::string& key, const std::string& name,
+                  uint32_t number) override;
+  void DeleteValue(RegRoot root, const std::string& key, const std::string& name) override;
+  void DeleteKey(RegRoot root, const std::string& key) override;
+};
+
+class Win32FileSystem : public IFileSystem {
+ public:
+  bool FolderExists(const std::string& path) override;
+  void CreateFolder(const std::string& path) override;
+  bool MatchExists(const std::string& pattern, unsigned attributes) override;
+  std::string ReadAll(const std::string& path) override;
+  void Write(const std::string& path, const std::string& bytes, bool append) override;
+};
+
+class Win32Shell : public IShell {
+ public:
+  void Execute(std::intptr_t ownerWindow, const std::string& verb, const std::string& file,
+               const std::string& parameters, const std::string& directory, int showCommand) override;
+  void Run(const std::string& commandLine, int windowStyle) override;
+};
+
+class Win32Sound : public ISound {
+ public:
+  unsigned WaveOutDeviceCount() override;
+};
+
+class Win32SystemInfo : public ISystemInfo {
+ public:
+  std::optional<std::string> UserName(uint32_t bufferSize) override;
+  std::optional<uint32_t> VolumeSerial(const std::string& root) override;
+  std::string SystemDirectory() override;
+  std::string WindowsDirectory() override;
+  bool VersionEx(OsVersionInfo& info) override;
+  uint16_t SystemDefaultLangId() override;
+  std::string LanguageName(uint32_t languageId) override;
+  std::string LocaleInfo(uint32_t type) override;
+};
+
+class Win32Locale : public ILocale {
+ public:
+  std::string LongTime(DateTime value) override;
+  std::string ShortDate(DateTime value) override;
+  std::optional<DateTime> ParseDateTime(const std::string& text) override;
+  char DecimalSeparator() override;
+};
+
+class Win32TimeZone : public ITimeZone {
+ public:
+  uint32_t Read(TimeZoneInformation& info) override;
+};
+
+class Win32Process : public IProcess {
+ public:
+  std::string AppPath() override;
+  std::string ExeName() override;
+  VersionNumbers Version() override;
+  std::string ProductName() override;
+  bool PrevInstance() override;
+  [[noreturn]] void End() override;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,124 @@
+// The HTTP service against a small server on 127.0.0.1 inside the test:
+// bodies, status codes, refused connections, the size cap, no caching.
+// The platform headers go before <winsock2.h>, which brings <windows.h>.
+#include "platform/Forms.h"
+#include "platform/Platform.h"
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Win32TestSupport.h"
+#include "platform/win32/Win32Services.h"
+
+namespace tavrel {
+namespace {
+
+// Answers every request with the same canned response.
+class PageServer {
+ public:
+  explicit PageServer(std::string response) : response_(std::move(response)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int size = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 4);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~PageServer() {
+    closesocket(listener_);  // ends the accept below
+    thread_.join();
+    WSACleanup();
+  }
+  std::string Url(const std::string& path = "/") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  int requests() const { return requests_; }
+
+ private:
+  void Serve() {
+    for (;;) {
+      SOCKET client = accept(listener_, nullptr, nullptr);
+      if (client == INVALID_SOCKET) return;
+      std::string request;
+      char buffer[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const int n = recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        request.append(buffer, n);
+      }
+      ++requests_;
+      for (std::size_t sent = 0; sent < response_.size();) {
+        const int n = send(client, response_.data() + sent, static_cast<int>(response_.size() - sent), 0);
+        if (n <= 0) break;
+        sent += n;
+      }
+      shutdown(client, SD_SEND);
+      closesocket(client);
+    }
+  }
+
+  std::string response_;
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::atomic<int> requests_{0};
+  std::thread thread_;
+};
+
+std::string Response(const std::string& status, const std::string& body) {
+  return "HTTP/1.0 " + status + "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nCache-Control: max-age=3600\r\n\r\n" + body;
+}
+
+class HttpTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InstallWin32Platform(); }
+  IHttp& http = *Sys().http;
+};
+
+TEST_F(HttpTest, ReturnsTheBodyOfAnOkPage) {
+  PageServer server(Response("200 OK", "<BR>Dec. 08, 12:00:00 UTC"));
+  EXPECT_EQ(http.OpenUrl(server.Url("/cgi-bin/timer.pl")), "<BR>Dec. 08, 12:00:00 UTC");
+}
+
+TEST_F(HttpTest, EveryFetchGoesToTheServerEvenWhenThePageMayBeCached) {
+  PageServer server(Response("200 OK", "time"));
+  http.OpenUrl(server.Url());
+  http.OpenUrl(server.Url());
+  EXPECT_EQ(server.requests(), 2);
+}
+
+TEST_F(HttpTest, AnErrorStatusIsAnInternetError) {
+  PageServer server(Response("404 Not Found", "missing"));
+  EXPECT_EQ(ErrorOf([&] { http.OpenUrl(server.Url("/nothing")); }), errInetFailure);
+}
+
+TEST_F(HttpTest, ARefusedConnectionIsAnInternetError) {
+  std::string url;
+  {
+    PageServer server(Response("200 OK", ""));
+    url = server.Url();
+  }  // nobody listens on that port any more
+  EXPECT_EQ(ErrorOf([&] { http.OpenUrl(url); }), errInetFailure);
+}
+
+TEST_F(HttpTest, AMalformedAddressIsAnInternetError) {
+  EXPECT_NE(ErrorOf([&] { http.OpenUrl("http://"); }), 0);
+  EXPECT_NE(ErrorOf([&] { http.OpenUrl(""); }), 0);
+}
+
+TEST_F(HttpTest, ABodyBeyondOneMebibyteIsCutOff) {
+  const std::string body(Win32Http::kMaxBody + 300000, 'x');
+  PageServer server(Response("200 OK", body));
+  EXPECT_EQ(http.OpenUrl(server.Url()).size(), Win32Http::kMaxBody);
+}
+
+}  // namespace
+}  // namespace tavrel
