@@ -4,8 +4,18 @@
 // it returns with MainForm unset, there is no window and the process ends.
 #pragma once
 
+#include <string>
+
 namespace tavrel {
 
 void Main();
+// Releases the main window (the last act before the process ends).
+void ReleaseMainForm();
+
+// Where the settings live: the per-user store's application name
+// (VRN\Tavrel\<user>) and the machine-wide one (VRN\Tavrel\<machine code>),
+// both with the section "Settings".
+std::string UserSettingsApplication();
+std::string MachineSettingsApplication();
 
 }  // namespace tavrel

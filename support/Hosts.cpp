@@ -15,6 +15,8 @@ std::string HostSetting(const char* name, const char* fallback) {
     const RegValue read = Sys().registry->Read(RegRoot::LocalMachine, kHostsKey, name);
     if (read.type == RegValue::String) value = Trim(read.text);
   });
+  // A base address written with a final slash still joins its paths cleanly.
+  while (!value.empty() && value.back() == '/') value.pop_back();
   return value.empty() ? std::string(fallback) : value;
 }
 

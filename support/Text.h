@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tavrel {
 
@@ -21,6 +22,9 @@ std::string Left(const std::string& text, long length);
 std::string Right(const std::string& text, long length);
 // Characters equal to c removed everywhere.
 std::string RemoveChar(const std::string& text, char c);
+// The lines of a text file: ends are CR LF, a lone CR or a lone LF; a last
+// line without an end counts, an empty text has no lines.
+std::vector<std::string> SplitLines(const std::string& text);
 // A whole number written in decimal, as Str/CStr would (no leading blank).
 std::string CStr(long long number);
 // The runtime's numeric test: optional blanks, a sign, digits with one

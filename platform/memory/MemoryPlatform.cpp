@@ -227,6 +227,7 @@ class MemoryTimerPeer : public TimerPeer {
 
 std::unique_ptr<FormPeer> MemoryWindowSystem::CreateFormPeer(Form& form) {
   formsCreated.push_back(form.Name());
+  if (onCreateForm) onCreateForm(form.Name());
   const WindowHandle handle = nextHandle_++;
   windows[handle] = form.Name();
   return std::make_unique<MemoryFormPeer>(*this, handle);

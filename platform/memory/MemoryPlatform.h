@@ -218,6 +218,7 @@ class MemoryWindowSystem : public IWindowSystem {
   int doEvents = 0;
   std::function<void()> onDoEvents;  // runs inside DoEvents (a timer tick, say)
   std::vector<std::string> formsCreated;
+  std::function<void(const std::string& formName)> onCreateForm;
   std::vector<Timer*> timers;
   std::map<WindowHandle, std::string> windows;  // handle -> form name
   int refreshes = 0;
