@@ -31,18 +31,8 @@ void ReadLine(const std::string& raw) {
   LanguageTexts[static_cast<std::size_t>(number)] = Trim(line.substr(tab + 1));
 }
 
-// Lines end in CR LF; a lone CR or LF ends a line too, and a last line
-// without any end still counts.
 void ReadEntries(const std::string& bytes) {
-  std::size_t start = 0;
-  const std::size_t size = bytes.size();
-  while (start < size) {
-    std::size_t end = start;
-    while (end < size && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    ReadLine(bytes.substr(start, end - start));
-    if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') ++end;
-    start = end + 1;
-  }
+  for (const std::string& line : SplitLines(bytes)) ReadLine(line);
 }
 
 void TellMissingOrCorrupt(const std::string& fileName) {

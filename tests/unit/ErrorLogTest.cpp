@@ -72,12 +72,7 @@ TEST_F(ErrorLogTest, FirstReportWithoutCommonFolderCreatesFolderAndLogWithoutHea
 
 TEST_F(ErrorLogTest, HeaderDescribesTheMachineInANewLogOnly) {
   sys.files.AddFolder(kCommon);
-  OsVersionInfo xp;
-  xp.dwMajorVersion = 5;
-  xp.dwMinorVersion = 1;
-  xp.dwBuildNumber = 2600;
-  xp.dwPlatformId = 2;
-  sys.system.version = xp;
+  sys.system.version = WindowsXp();
   CreateErrorLog();
   const std::string header =
       std::string("########  v.r.n error log file - created ") + kNow + "\r\n" +

@@ -17,12 +17,7 @@ class MainTest : public ProgramTest {
     sys.files.AddFile(std::string(kLanguageFolder) + "english.lng", "T0023\tSpeech\r\n");
     // A machine as installed: an organisation is registered, so start-up
     // reports nothing before the log gets its header.
-    OsVersionInfo xp;
-    xp.dwMajorVersion = 5;
-    xp.dwMinorVersion = 1;
-    xp.dwBuildNumber = 2600;
-    xp.dwPlatformId = 2;
-    sys.system.version = xp;
+    sys.system.version = WindowsXp();
     sys.registry.WriteString(RegRoot::LocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion",
                              "RegisteredOrganization", "vrn");
   }

@@ -82,12 +82,7 @@ TEST_F(SystemInfoTest, AFailingVersionCallKeepsTheRecordItHad) {
   EXPECT_EQ(148u, VersionInfo.dwOSVersionInfoSize);
   EXPECT_EQ('\0', VersionInfo.szCSDVersion[127]);
 
-  OsVersionInfo xp;
-  xp.dwPlatformId = 2;
-  xp.dwMajorVersion = 5;
-  xp.dwMinorVersion = 1;
-  xp.dwBuildNumber = 2600;
-  sys.system.version = xp;
+  sys.system.version = WindowsXp();
   EXPECT_EQ("Windows XP", GetWinVersion());
   sys.system.version.reset();
   EXPECT_EQ("Windows XP", GetWinVersion());

@@ -10,6 +10,16 @@
 
 namespace tavrel {
 
+// The version record of Windows XP (NT 5.1, build 2600).
+inline OsVersionInfo WindowsXp() {
+  OsVersionInfo xp;
+  xp.dwMajorVersion = 5;
+  xp.dwMinorVersion = 1;
+  xp.dwBuildNumber = 2600;
+  xp.dwPlatformId = 2;
+  return xp;
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   ProgramTest() {
