@@ -50,8 +50,6 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "run.sh: preparing the Wine prefix (once, about half a minute)"
   wineboot -i </dev/null >>"$log" 2>&1
-  # Without a window manager Wine waits for one at every managed window.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1
 fi
 
 cd "$root/Tavrel"

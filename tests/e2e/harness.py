@@ -331,17 +331,24 @@ class Tavrel:
 
     # -- the windows ----------------------------------------------------------
 
-    def driver(self, *args, check=True, timeout=60):
-        """Runs one driver command; returns its output without the final
-        line break. With check, a failing command fails the test."""
-        env_window = self.wine.env.get("TAVREL_WINDOW")
-        code, out = self.wine.run(["wine", DRIVER] + [str(a) for a in args], timeout=timeout, tag="driver")
+    def driver(self, *args, check=True, timeout=60, window=None):
+        """Runs one driver command on the main window (or on the form titled
+        window); returns its output without the final line break. With
+        check, a failing command fails the test."""
+        saved = self.wine.env.pop("TAVREL_WINDOW", None)
+        if window:
+            self.wine.env["TAVREL_WINDOW"] = window
+        try:
+            code, out = self.wine.run(["wine", DRIVER] + [str(a) for a in args], timeout=timeout, tag="driver")
+        finally:
+            self.wine.env.pop("TAVREL_WINDOW", None)
+            if saved is not None:
+                self.wine.env["TAVREL_WINDOW"] = saved
         out = out.replace("\r\n", "\n").rstrip("\n")
         if check and code != 0:
-            shot = self.screenshot("failed-" + args[0])
-            raise AssertionError("driver %s failed (%d): %s\nscreenshot: %s%s" % (
-                " ".join(str(a) for a in args), code, out, shot,
-                "" if env_window is None else "\nwindow: " + env_window))
+            shot = self.screenshot("failed-" + str(args[0]))
+            raise AssertionError("driver %s failed (%d): %s\nscreenshot: %s" % (
+                " ".join(str(a) for a in args), code, out, shot))
         return out
 
     def wait_window(self, timeout_ms=30000):
@@ -349,7 +356,12 @@ class Tavrel:
                                   timeout=timeout_ms / 1000 + 30, tag="driver")
         if code != 0:
             shot = self.screenshot("no-window")
-            state = "still running" if self.running() else "ended with code %s" % self.process.returncode
+            if self.process is None:
+                state = "was never started"
+            elif self.running():
+                state = "still runs"
+            else:
+                state = "ended with code %s" % self.process.returncode
             raise AssertionError("The main window (class %s, title %s) did not appear within %d ms; the program "
                                  "%s.\nscreenshot: %s\ndriver: %s" % (FORM_CLASS, MAIN_WINDOW, timeout_ms, state,
                                                                       shot, out.strip()))
