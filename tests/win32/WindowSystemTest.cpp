@@ -319,5 +319,56 @@ TEST_F(WindowSystemTest, DestroyedFormTakesItsWindowAlong) {
   EXPECT_FALSE(IsWindow(other));
 }
 
+struct TooltipSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindTooltip(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<TooltipSearch*>(lParam);
+  if (ClassOf(hwnd) == TOOLTIPS_CLASSA && GetWindow(hwnd, GW_OWNER) == search->owner) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST_F(WindowSystemTest, ToolTipsAreToolsOfTheFormsTooltipControl) {
+  form.button.SetToolTip("Synchronize the PC with an Atomic Time");
+  TooltipSearch search{hwnd, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindTooltip, reinterpret_cast<LPARAM>(&search));
+  ASSERT_NE(search.found, nullptr);
+  char text[256] = {};
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.hwnd = hwnd;
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(502));
+  tool.lpszText = text;
+  SendMessageA(search.found, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, "Synchronize the PC with an Atomic Time");
+  form.button.SetToolTip("");
+  EXPECT_EQ(SendMessageA(search.found, TTM_GETTOOLCOUNT, 0, 0), 0);
+}
+
+TEST_F(WindowSystemTest, ColourRequestsAnswerWithTheControlsColours) {
+  form.label.SetForeColor(0x800000);
+  form.label.SetBackColor(0x404040);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const LRESULT brush =
+      SendMessageA(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Item(501)));
+  EXPECT_NE(brush, 0);
+  EXPECT_EQ(GetTextColor(dc), static_cast<COLORREF>(0x800000));
+  EXPECT_EQ(GetBkColor(dc), static_cast<COLORREF>(0x404040));
+  LOGBRUSH info{};
+  GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof info, &info);
+  EXPECT_EQ(info.lbColor, static_cast<COLORREF>(0x404040));
+  DeleteDC(dc);
+}
+
+TEST_F(WindowSystemTest, SystemColoursAreLookedUp) {
+  EXPECT_EQ(ToColorRef(static_cast<long>(0x8000000FL)), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(ToColorRef(12648447), RGB(255, 255, 192));
+}
+
 }  // namespace
 }  // namespace tavrel

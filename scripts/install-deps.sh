@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing A_Tavrel need on Debian 12:
+# CMake and Ninja, the native compiler and GoogleTest's sources, the 32-bit
+# MinGW-w64 cross compiler, Wine (32- and 64-bit), a virtual X display,
+# ImageMagick for screenshots and Python 3. A machine that has them all is
+# left alone: apt runs only for what is missing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 wine wine32:i386 wine64
+          xvfb xauth imagemagick python3 file)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+
+echo "install-deps: installing ${missing[*]}"
+# wine32 is an i386 package.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
+"${sudo[@]}" apt-get update
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null

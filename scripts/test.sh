@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds both presets and runs every test: the native unit tests on the
+# in-memory platform, then under Wine on a virtual display the Windows
+# tests of platform/win32 and the end-to-end tests of A_Tavrel.exe.
+# Exits non-zero when a build or any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+started=$(date +%s)
+# Two cores: two compile jobs keep the machine responsive.
+jobs=2
+status=0
+
+cmake --preset host -DTAVREL_WERROR=ON
+cmake --build --preset host -j "$jobs"
+ctest --preset host -j "$jobs" || status=1
+
+cmake --preset win32 -DTAVREL_WERROR=ON
+cmake --build --preset win32 -j "$jobs"
+
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >build/win32/xvfb.log 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  export DISPLAY=":$n"
+fi
+# The Wine tests run one after the other: they share one prefix and display.
+ctest --preset win32 || status=1
+
+echo "test.sh: finished in $(( $(date +%s) - started )) s with status $status"
+exit "$status"

@@ -1,0 +1,305 @@
+// The end-to-end test driver: a small console program that runs beside
+// A_Tavrel.exe under Wine, finds its windows and acts on them the way a
+// user or a screen reader would. One command per run; results go to
+// standard output, one fact per line; exit code 0 on success, 1 when the
+// window, control or message box is not there (in time), 2 on bad usage.
+//
+//   wait-window [class] [timeout-ms]  until the main window is visible
+//   text <id>                          window text of a control
+//   visible <id> / enabled <id>        1 or 0
+//   check <id>                         check state: 0, 1 or 2
+//   click <id>                         the control's click notification
+//   settext <id> <text>                types a text into a text box
+//   select <id> <index>                picks an item of a drop-down list
+//   list                               every control: id, class, visible, text
+//   msgbox [timeout-ms]                title and text of a shown message box
+//   press <button-text> [timeout-ms]   presses a button of that message box
+//   close                              asks the main window to close
+//   wait-gone [timeout-ms]             until the program's process has ended
+//   pid                                the program's process ID
+//
+// The main window is the visible top-level window of the form class whose
+// title is "FrmMain"; TAVREL_WINDOW names another form.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/win32/WindowClasses.h"
+
+namespace {
+
+constexpr DWORD kPollMs = 100;
+
+std::string FormTitle() {
+  const char* title = std::getenv("TAVREL_WINDOW");
+  return title && *title ? title : "FrmMain";
+}
+
+std::string TextOf(HWND hwnd) {
+  char buffer[4096] = {};
+  // WM_GETTEXT rather than GetWindowTextA: the latter does not ask windows
+  // of other processes for their text.
+  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+  return buffer;
+}
+
+std::string ClassOf(HWND hwnd) {
+  char buffer[256] = {};
+  GetClassNameA(hwnd, buffer, sizeof buffer);
+  return buffer;
+}
+
+// Line breaks inside a text would split one fact over several lines.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+HWND FindMain(const char* className) {
+  const std::string title = FormTitle();
+  HWND hwnd = FindWindowA(className, title.c_str());
+  return hwnd && IsWindowVisible(hwnd) ? hwnd : nullptr;
+}
+
+HWND WaitMain(const char* className, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND hwnd = FindMain(className)) return hwnd;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+HWND MainOrFail() {
+  HWND hwnd = WaitMain(tavrel::kFormWindowClass, 2000);
+  if (!hwnd) {
+    std::printf("no window of class %s titled %s\n", tavrel::kFormWindowClass, FormTitle().c_str());
+    std::exit(1);
+  }
+  return hwnd;
+}
+
+HWND ControlOrFail(const char* idText) {
+  HWND main = MainOrFail();
+  HWND control = GetDlgItem(main, std::atoi(idText));
+  if (!control) {
+    std::printf("no control with ID %s\n", idText);
+    std::exit(1);
+  }
+  return control;
+}
+
+// Message boxes are dialog windows of their own; the one of interest
+// belongs to the program's process.
+struct BoxSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<BoxSearch*>(lParam);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  if (ClassOf(hwnd) == "#32770" && IsWindowVisible(hwnd) && (!search->process || process == search->process)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+DWORD ProgramProcess() {
+  HWND main = FindWindowA(tavrel::kFormWindowClass, nullptr);
+  DWORD process = 0;
+  if (main) GetWindowThreadProcessId(main, &process);
+  return process;
+}
+
+HWND WaitBox(DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    // Before the program's first window exists (a start-up message), any
+    // message box will do.
+    BoxSearch search{ProgramProcess(), nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+std::string WithoutAmpersand(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '&') out += c;
+  return out;
+}
+
+struct Children {
+  std::vector<HWND> list;
+};
+
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lParam) {
+  reinterpret_cast<Children*>(lParam)->list.push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  Children children;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children.list;
+}
+
+DWORD Timeout(int argc, char** argv, int index, DWORD fallback) {
+  return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
+}
+
+int Usage() {
+  std::printf("usage: tavrel_driver wait-window|text|visible|enabled|check|click|settext|select|list|"
+              "msgbox|press|close|wait-gone|pid ...\n");
+  return 2;
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+
+  if (command == "wait-window") {
+    const char* className = argc > 2 ? argv[2] : tavrel::kFormWindowClass;
+    HWND hwnd = WaitMain(className, Timeout(argc, argv, 3, 20000));
+    if (!hwnd) {
+      std::printf("timeout: no visible window of class %s titled %s\n", className, FormTitle().c_str());
+      return 1;
+    }
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    std::printf("window %lu %ld %ld %ld %ld\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hwnd)),
+                r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
+  if (command == "text" && argc > 2) {
+    std::printf("%s\n", OneLine(TextOf(ControlOrFail(argv[2]))).c_str());
+    return 0;
+  }
+  if (command == "visible" && argc > 2) {
+    std::printf("%d\n", IsWindowVisible(ControlOrFail(argv[2])) ? 1 : 0);
+    return 0;
+  }
+  if (command == "enabled" && argc > 2) {
+    std::printf("%d\n", IsWindowEnabled(ControlOrFail(argv[2])) ? 1 : 0);
+    return 0;
+  }
+  if (command == "check" && argc > 2) {
+    std::printf("%ld\n", static_cast<long>(SendMessageA(ControlOrFail(argv[2]), BM_GETCHECK, 0, 0)));
+    return 0;
+  }
+  if (command == "click" && argc > 2) {
+    HWND control = ControlOrFail(argv[2]);
+    // Posted, not sent: a click may open a modal message box, and the
+    // driver must not wait for it to close.
+    PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
+    std::printf("clicked %s\n", argv[2]);
+    return 0;
+  }
+  if (command == "settext" && argc > 3) {
+    SendMessageA(ControlOrFail(argv[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    std::printf("set %s\n", argv[2]);
+    return 0;
+  }
+  if (command == "select" && argc > 3) {
+    HWND control = ControlOrFail(argv[2]);
+    SendMessageA(control, CB_SETCURSEL, std::strtoul(argv[3], nullptr, 10), 0);
+    PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(control));
+    std::printf("selected %s\n", argv[3]);
+    return 0;
+  }
+  if (command == "list") {
+    for (HWND child : ChildrenOf(MainOrFail()))
+      std::printf("%d\t%s\t%d\t%s\n", GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
+                  OneLine(TextOf(child)).c_str());
+    return 0;
+  }
+  if (command == "msgbox") {
+    HWND box = WaitBox(Timeout(argc, argv, 2, 5000));
+    if (!box) {
+      std::printf("no message box\n");
+      return 1;
+    }
+    std::printf("title: %s\n", OneLine(TextOf(box)).c_str());
+    // The message is the static text with the ID the system gives it.
+    HWND message = GetDlgItem(box, 0xFFFF);
+    std::printf("text: %s\n", message ? OneLine(TextOf(message)).c_str() : "");
+    for (HWND child : ChildrenOf(box))
+      if (ClassOf(child) == "Button") std::printf("button: %s\n", WithoutAmpersand(TextOf(child)).c_str());
+    return 0;
+  }
+  if (command == "press" && argc > 2) {
+    HWND box = WaitBox(Timeout(argc, argv, 3, 5000));
+    if (!box) {
+      std::printf("no message box\n");
+      return 1;
+    }
+    const std::string wanted = WithoutAmpersand(argv[2]);
+    for (HWND child : ChildrenOf(box)) {
+      if (ClassOf(child) != "Button" || WithoutAmpersand(TextOf(child)) != wanted) continue;
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), BN_CLICKED), reinterpret_cast<LPARAM>(child));
+      std::printf("pressed %s\n", wanted.c_str());
+      return 0;
+    }
+    std::printf("no button %s\n", wanted.c_str());
+    return 1;
+  }
+  if (command == "close") {
+    PostMessageA(MainOrFail(), WM_CLOSE, 0, 0);
+    std::printf("close requested\n");
+    return 0;
+  }
+  if (command == "wait-gone") {
+    const DWORD timeoutMs = Timeout(argc, argv, 2, 10000);
+    const DWORD process = ProgramProcess();
+    if (!process) {
+      std::printf("gone\n");
+      return 0;
+    }
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (handle) {
+      const DWORD wait = WaitForSingleObject(handle, timeoutMs);
+      CloseHandle(handle);
+      if (wait != WAIT_OBJECT_0) {
+        std::printf("still running\n");
+        return 1;
+      }
+    } else {
+      const DWORD start = GetTickCount();
+      while (FindWindowA(tavrel::kFormWindowClass, nullptr)) {
+        if (GetTickCount() - start >= timeoutMs) {
+          std::printf("still running\n");
+          return 1;
+        }
+        Sleep(kPollMs);
+      }
+    }
+    std::printf("gone\n");
+    return 0;
+  }
+  if (command == "pid") {
+    const DWORD process = ProgramProcess();
+    std::printf("%lu\n", static_cast<unsigned long>(process));
+    return process ? 0 : 1;
+  }
+  return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int code = Run(argc, argv);
+  std::fflush(stdout);
+  return code;
+}
