@@ -77,6 +77,17 @@ FrmMain::FrmMain()
 
   chkErrMsgBox.SetVisible(false);
   chkErrorLogEmail.SetVisible(false);
+
+  // Captions sit on the window's dark grey; those without a colour of their
+  // own are drawn white so they can be read on it.
+  for (Control* control : Controls()) {
+    const ControlKind kind = control->Kind();
+    if (kind != ControlKind::Label && kind != ControlKind::CheckBox &&
+        kind != ControlKind::OptionButton && kind != ControlKind::Frame)
+      continue;
+    control->SetBackColor(kWindowGrey);
+    if (control->ForeColor() == 0) control->SetForeColor(kWhite);
+  }
 }
 
 void FrmMain::Form_Load() {
