@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/FrmMain.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/win32/Win32Platform.h"
@@ -258,6 +259,81 @@ TEST_F(SupportWin32, ErrorLogLineAndHeaderOnARealFile) {
   EXPECT_EQ(log, FileText(LogFile()));
 }
 
+TEST_F(SupportWin32, FirstReportCreatesCommonAndALogWithoutHeader) {
+  RemoveTree(CommonFolder());
+  ReportError(true, "A_Tavrel", "Timer1_Timer of Formular FrmMain", 30, 13, "Type mismatch");
+  EXPECT_TRUE(IsFolder(CommonFolder()));
+  const std::string log = FileText(LogFile());
+  EXPECT_EQ(std::string::npos, log.find("########")) << log;
+  const std::string tail = "  A_Tavrel : 230 v.3.10.1  Timer1_Timer of Formular FrmMain  30  13  Type mismatch\r\n";
+  ASSERT_GT(log.size(), tail.size());
+  EXPECT_EQ(tail, log.substr(log.size() - tail.size()));
+}
+
+TEST_F(SupportWin32, EntriesFollowOldContentAndKeepTheLineBreaksOfADescription) {
+  CreateDirectoryA(CommonFolder().c_str(), nullptr);
+  PutFile(LogFile(), "written last week\r\n");
+  ReportError(true, "vrn Tavrel XP", "Demo of Modul SupportWin32", 10, 5, "first\r\nsecond");
+  CreateErrorLog();
+  const std::string log = FileText(LogFile());
+  EXPECT_EQ(0u, log.find("written last week\r\n"));
+  const std::string tail = "Demo of Modul SupportWin32  10  5  first\r\nsecond\r\n";
+  ASSERT_GT(log.size(), tail.size());
+  EXPECT_EQ(tail, log.substr(log.size() - tail.size()));
+}
+
+TEST_F(SupportWin32, QuietReportsMarkTheWindowButRaiseNoFlag) {
+  FrmMain form;
+  form.chkErrMsgBox.SetValue(1);  // a box here would block the test for good
+  MainForm = &form;
+  ReportError(false, "vrn Tavrel XP", "ReadKey of Modul VRN_Registry", 20, 5, "Invalid procedure call or argument");
+  MainForm = nullptr;
+  EXPECT_FALSE(ErrorFlagged());
+  EXPECT_EQ(kIndicatorRed, form.ErrorIndicator.BackColor());
+  EXPECT_TRUE(form.lblError.Visible());
+  EXPECT_NE(std::string::npos, FileText(LogFile()).find("ReadKey of Modul VRN_Registry  20  5  "));
+}
+
+// Hands the mail link to a recorder instead of the shell, so no mail
+// program starts.
+class RecordingShell : public IShell {
+ public:
+  void Execute(std::intptr_t owner, const std::string& verb, const std::string& file, const std::string& parameters,
+               const std::string& directory, int show) override {
+    this->owner = owner;
+    this->verb = verb;
+    this->file = file;
+    this->parameters = parameters;
+    this->directory = directory;
+    this->show = show;
+  }
+  void Run(const std::string&, int) override {}
+  std::intptr_t owner = 0;
+  std::string verb, file, parameters, directory;
+  int show = -1;
+};
+
+TEST_F(SupportWin32, MailLinkEscapesTheLogForTheShell) {
+  RecordingShell shell;
+  const Platform real = Sys();
+  Platform recording = real;
+  recording.shell = &shell;
+  InstallPlatform(recording);
+  Email_Error("a\tb c&d\r\ne%?#+\rf");
+  InstallPlatform(real);
+
+  const std::string start = "MailTo:support@vrn.example?Subject=Tavrel  - error.log report -  ";
+  const std::string body = "&Body=a%20%20%20%20%20b%20c%26d%0D%0Ae%?#+\rf";
+  ASSERT_GT(shell.file.size(), start.size() + body.size()) << shell.file;
+  EXPECT_EQ(start, shell.file.substr(0, start.size()));
+  EXPECT_EQ(body, shell.file.substr(shell.file.size() - body.size()));
+  EXPECT_EQ("Open", shell.verb);
+  EXPECT_EQ("", shell.parameters);
+  EXPECT_EQ(Sys().process->AppPath(), shell.directory);
+  EXPECT_EQ(reinterpret_cast<std::intptr_t>(GetDesktopWindow()), shell.owner);
+  EXPECT_EQ(SW_SHOWNORMAL, shell.show);
+}
+
 TEST_F(SupportWin32, UnwritableLogLosesTheEntryWithoutAChain) {
   CreateDirectoryA(CommonFolder().c_str(), nullptr);
   PutFile(LogFile(), "old\r\n");
@@ -317,6 +393,32 @@ TEST_F(SupportWin32, FileHelpersOnARealDrive) {
   }
   EXPECT_EQ("kept", FileText(work_ + "\\held.txt"));
   EXPECT_NE(std::string::npos, FileText(LogFile()).find("  WriteFileW of Modul VRN_File_Dir  20  "));
+}
+
+// The test prefix maps \\tavrelhost\share to a folder of its own
+// (dosdevices/unc, made by wine-env.sh), so UNC paths reach a real share.
+TEST_F(SupportWin32, FileHelpersOnAUncShare) {
+  const std::string share = "\\\\tavrelhost\\share";
+  if (!DirExists(share)) GTEST_SKIP() << "no test share " << share;
+  const std::string work = share + "\\tavrel-" + Unique();
+  CreateDirectoryStruct(work + "\\a\\b");
+  EXPECT_TRUE(IsFolder(work + "\\a\\b"));
+  const std::string file = work + "\\a\\b\\f.txt";
+  WriteFileW(file, "one", false);
+  EXPECT_EQ("one\r\n", ReadFileW(file));
+  std::string path = file;
+  EXPECT_TRUE(FileExists(path));
+  std::string pattern = work + "\\a\\b\\*.txt";
+  EXPECT_TRUE(FileExists(pattern));
+  EXPECT_EQ(work + "\\a\\b", sParsePath(file));
+
+  // Server and share are never created: a missing share is a logged failure.
+  CreateDirectoryStruct("\\\\tavrelhost\\noshare\\a");
+  EXPECT_FALSE(DirExists("\\\\tavrelhost\\noshare\\a"));
+  const std::string log = FileText(LogFile());
+  EXPECT_NE(std::string::npos, log.find("CreateDirectoryStruct of Modul VRN_File_Dir")) << log;
+  EXPECT_NE(std::string::npos, log.find("\\\\tavrelhost\\noshare\\a")) << log;
+  RemoveTree(work);
 }
 
 TEST_F(SupportWin32, SystemRecordsArePlausible) {
