@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing A_Tavrel need on Debian 12:
 # CMake and Ninja, the native compiler and GoogleTest's sources, the 32-bit
-# MinGW-w64 cross compiler, Wine (32- and 64-bit), a virtual X display,
+# MinGW-w64 cross compiler (and the 64-bit one for machines that cannot run
+# 32-bit programs), Wine (32- and 64-bit), a virtual X display,
 # ImageMagick for screenshots and Python 3. A machine that has them all is
 # left alone: apt runs only for what is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 wine wine32:i386 wine64
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
           xvfb xauth imagemagick python3 file)
 
 missing=()

@@ -10,14 +10,15 @@ cd "$(dirname "$0")/.."
 source_dir=$PWD
 
 ./scripts/install-deps.sh
-cmake --preset win32
-cmake --build --preset win32 -j 2 --target A_Tavrel
+source scripts/wine-choice.sh
+cmake --preset "$wine_preset"
+cmake --build --preset "$wine_preset" -j 2 --target A_Tavrel
 
 # <root>\Tavrel\A_Tavrel.exe beside <root>\Common\language\*.lng, the way
 # the program finds its files.
 root=build/win32/install
 mkdir -p "$root/Tavrel" "$root/Common/language"
-cp build/win32/A_Tavrel.exe "$root/Tavrel/"
+cp "build/$wine_preset/A_Tavrel.exe" "$root/Tavrel/"
 if compgen -G "install/Common/language/*.lng" >/dev/null; then
   cp install/Common/language/*.lng "$root/Common/language/"
 fi

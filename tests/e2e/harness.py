@@ -35,6 +35,23 @@ EXE = os.environ.get("TAVREL_EXE", os.path.join(BUILD_DIR, "A_Tavrel.exe"))
 DRIVER = os.environ.get("TAVREL_DRIVER", os.path.join(BUILD_DIR, "tavrel_driver.exe"))
 WINEPREFIX = os.environ.get("WINEPREFIX", os.path.join(BUILD_DIR, "wineprefix"))
 
+
+
+def _pe_is_64bit(path):
+    """True for a PE32+ (x86_64) program: the test build of a machine that
+    cannot run 32-bit programs (see scripts/test.sh)."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read(4096)
+        pe = int.from_bytes(data[0x3C:0x40], "little")
+        return int.from_bytes(data[pe + 24:pe + 26], "little") == 0x20B
+    except (OSError, ValueError):
+        return False
+
+
+# The registry view the program under test reads and writes.
+REG_VIEW = "/reg:64" if _pe_is_64bit(EXE) else "/reg:32"
+
 # The window class of every form; the main window is titled with the name of
 # its form (platform/win32/WindowClasses.h).
 FORM_CLASS = "A_Tavrel_Form"
@@ -109,8 +126,9 @@ class Display:
 class Wine:
     """Runs Windows programs in the run's prefix, output always to files.
 
-    The registry is always read and written as the 32-bit program sees it
-    (/reg:32): in a 64-bit prefix HKLM\\Software has a separate 32-bit view.
+    The registry is always read and written as the program sees it: in a
+    64-bit prefix HKLM\\Software has a separate 32-bit view, which the shipped
+    32-bit program uses (REG_VIEW).
     """
 
     def __init__(self, work_dir):
@@ -161,13 +179,13 @@ class Wine:
 
     def reg_add(self, key, name, value, kind="REG_SZ"):
         code, out = self.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f",
-                              "/reg:32"], tag="reg-add")
+                              REG_VIEW], tag="reg-add")
         if code != 0:
             raise HarnessError("reg add %s\\%s failed: %s" % (key, name, out))
 
     def reg_query(self, key, name):
         """The value's data as text, or None when it does not exist."""
-        code, out = self.run(["wine", "reg", "query", key, "/v", name, "/reg:32"], tag="reg-query")
+        code, out = self.run(["wine", "reg", "query", key, "/v", name, REG_VIEW], tag="reg-query")
         if code != 0:
             return None
         for line in out.splitlines():
@@ -177,7 +195,7 @@ class Wine:
         return None
 
     def reg_delete_key(self, key):
-        self.run(["wine", "reg", "delete", key, "/f", "/reg:32"], tag="reg-delete")
+        self.run(["wine", "reg", "delete", key, "/f", REG_VIEW], tag="reg-delete")
 
 
 # ---------------------------------------------------------------------------

@@ -43,7 +43,7 @@ class FirstStartTest(unittest.TestCase):
             tavrel.start()
             tavrel.wait_window()
 
-            code, out = tavrel.wine.run(["wine", "reg", "query", TAVREL_KEY, "/s", "/reg:32"], tag="reg-tree")
+            code, out = tavrel.wine.run(["wine", "reg", "query", TAVREL_KEY, "/s", harness.REG_VIEW], tag="reg-tree")
             self.assertEqual(code, 0, out)
             versions = [line.split(None, 2) for line in out.splitlines() if "ProgramVersion" in line]
             self.assertEqual(versions, [["ProgramVersion", "REG_SZ", "3.10.1"]], out)
