@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/FrmMain.h"
+#include "platform/Forms.h"
 #include "internet/VRN_Internet.h"
 #include "platform/SettingsStore.h"
 #include "speech/VRN_PlaySound.h"
@@ -31,6 +32,10 @@ void ReleaseMainForm() {
 }
 
 void Main() {
+  // An error that escapes an event handler's own traps reaches the log too.
+  SetEventErrorHandler([](const std::string& where, long number, const std::string& description) {
+    ReportError(true, ProductSource(), where, 0, number, description);
+  });
   ErrorTrap trap(ProductSource(), "Main of Modul A_Tavrel_Main");
   trap(10, [] { ProgramName = "Tavrel"; });
   trap(20, [] { SoundAvailable = HasSound(); });

@@ -1,5 +1,7 @@
 // Stable IDs of the main window's controls: the child windows carry them,
-// so screen readers and the test driver find each control by number.
+// so screen readers and the test driver find each control by number. The
+// elements of a control array carry consecutive numbers from its first one
+// (lblInfo(3) is IDC_lblInfo + 3).
 #pragma once
 
 namespace tavrel {
@@ -44,14 +46,37 @@ enum ControlId : int {
   IDC_Label2,
   IDC_txtTimeCorrection,
   IDC_chkDT,
+  IDC_Combo1,
+  IDC_Label10,
+  IDC_Label9,
+  IDC_Label3,
+  IDC_cmdChangeTimeZone,
+  IDC_cmdNewVersion,
+  IDC_Label11,
+  IDC_Frame3,
+  IDC_txtIPaddress,
+  IDC_Label13,
+  IDC_Label14,
+  IDC_Label15,
+  IDC_Label16,
+  IDC_optTimeSource = 1140,  // elements 0 to 2
 
   // Time-zone panel.
   IDC_Frame1 = 1201,
   IDC_Label8,
+  IDC_Label5,
+  IDC_Label6,
+  IDC_Label7,
+  IDC_Label12,
+  IDC_lblInfo = 1210,       // elements 0 to 8 (7 lies in the options area)
+  IDC_lblInfoValue = 1220,  // elements 0 to 6
+  IDC_lblUT = 1230,         // element 7 only
 
   // Never visible.
   IDC_chkErrMsgBox = 1301,
   IDC_chkErrorLogEmail,
+  IDC_imgClock,
+  IDC_imgYak,
 };
 
 }  // namespace tavrel

@@ -1,142 +1,275 @@
+// The main window's design: every control with its caption, colours, font
+// and rectangle (twips, inside its frame where it has one), and which
+// handler each event runs. The handlers live in FrmMainEvents.cpp,
+// FrmMainSettings.cpp and FrmMainTimer.cpp.
 #include "app/FrmMain.h"
 
 #include "app/ControlIds.h"
-#include "platform/Platform.h"
+#include "app/PictureIds.h"
+#include "support/ErrorDisplay.h"
 #include "support/ErrorTrap.h"
-#include "support/Globals.h"
 
 namespace tavrel {
 namespace {
-const char* const kFormLoad = "Form_Load of Formular FrmMain";
-}
+
+constexpr long kNavy = 0x800000;        // RGB(0, 0, 128)
+constexpr long kHeaderBlue = 0xC00000;  // RGB(0, 0, 192)
+constexpr long kLinkBlue = 0xFF8080;    // RGB(128, 128, 255)
+
+const Font kNormal{"Tahoma", 8, false};
+const Font kBold{"Tahoma", 8, true};
+const Font kClock{"Tahoma", 10, true};
+const Font kSmall{"Tahoma", 7, false};
+
+using K = ControlKind;
+
+}  // namespace
 
 FrmMain::FrmMain()
     : Form("FrmMain"),
-      lblVRNHome(*this, IDC_lblVRNHome, ControlKind::Label, "lblVRNHome", {240, 0, 1830, 210}),
-      lblTimeHeader(*this, IDC_lblTimeHeader, ControlKind::Label, "lblTimeHeader", {2280, -15, 1200, 210}),
-      Label1(*this, IDC_Label1, ControlKind::Label, "Label1", {930, 240, 1080, 195}),
-      lblTime(*this, IDC_lblTime, ControlKind::Label, "lblTime", {2325, 225, 1000, 210}),
-      cmdTimeSync(*this, IDC_cmdTimeSync, ControlKind::Button, "cmdTimeSync", {960, 480, 1455, 255}),
-      optusnavy(*this, IDC_optusnavy, ControlKind::OptionButton, "optusnavy", {2520, 420, 855, 195}),
-      optebay(*this, IDC_optebay, ControlKind::OptionButton, "optebay", {2520, 615, 855, 195}),
-      Label4(*this, IDC_Label4, ControlKind::Label, "Label4", {930, 795, 795, 165}),
-      lblLastUpdate(*this, IDC_lblLastUpdate, ControlKind::Label, "lblLastUpdate", {1770, 795, 1600, 165}),
-      cmdExit(*this, IDC_cmdExit, ControlKind::Button, "cmdExit", {2055, 1260, 615, 240}),
-      lblTimeZone(*this, IDC_lblTimeZone, ControlKind::Label, "lblTimeZone", {90, 1515, 3000, 195}),
-      lblError(*this, IDC_lblError, ControlKind::Label, "lblError", {3255, 1515, 585, 195}),
-      ErrorIndicator(*this, IDC_ErrorIndicator, ControlKind::PictureBox, "ErrorIndicator", {3900, 1560, 120, 135}),
-      Frame2(*this, IDC_Frame2, ControlKind::Frame, "Frame2", {120, 3900, 3855, 2730}),
-      chkStartInSysTray(*this, IDC_chkStartInSysTray, ControlKind::CheckBox, "chkStartInSysTray", {2040, 240, 1755, 195}, &Frame2),
-      chkTimeSync(*this, IDC_chkTimeSync, ControlKind::CheckBox, "chkTimeSync", {120, 480, 1815, 195}, &Frame2),
-      chkExit(*this, IDC_chkExit, ControlKind::CheckBox, "chkExit", {120, 720, 3615, 195}, &Frame2),
-      chkVoice(*this, IDC_chkVoice, ControlKind::CheckBox, "chkVoice", {120, 1080, 1755, 195}, &Frame2),
-      Label2(*this, IDC_Label2, ControlKind::Label, "Label2", {120, 1800, 1755, 195}, &Frame2),
-      txtTimeCorrection(*this, IDC_txtTimeCorrection, ControlKind::TextBox, "txtTimeCorrection", {1920, 1800, 615, 285}, &Frame2),
-      chkDT(*this, IDC_chkDT, ControlKind::CheckBox, "chkDT", {120, 2160, 3615, 195}, &Frame2),
-      Frame1(*this, IDC_Frame1, ControlKind::Frame, "Frame1", {4185, 30, 3855, 2160}),
-      Label8(*this, IDC_Label8, ControlKind::Label, "Label8", {120, 240, 1800, 195}, &Frame1),
-      chkErrMsgBox(*this, IDC_chkErrMsgBox, ControlKind::CheckBox, "chkErrMsgBox", {0, 0, 0, 0}),
-      chkErrorLogEmail(*this, IDC_chkErrorLogEmail, ControlKind::CheckBox, "chkErrorLogEmail", {0, 0, 0, 0}),
+      Image1(*this, IDC_Image1, K::Image, "Image1", {0, 0, 4095, 1740}),
+      lblVRNHome(*this, IDC_lblVRNHome, K::Label, "lblVRNHome", {240, 0, 1830, 210}),
+      imgSysTray(*this, IDC_imgSysTray, K::Image, "imgSysTray", {3630, 15, 150, 195}),
+      imgMinimize(*this, IDC_imgMinimize, K::Image, "imgMinimize", {3795, 15, 150, 195}),
+      imgHome(*this, IDC_imgHome, K::Image, "imgHome", {3945, 15, 150, 165}),
+      lblTimeHeader(*this, IDC_lblTimeHeader, K::Label, "lblTimeHeader", {2280, -15, 1100, 210}),
+      Label1(*this, IDC_Label1, K::Label, "Label1", {930, 240, 1080, 195}),
+      lblTime(*this, IDC_lblTime, K::Label, "lblTime", {2325, 225, 1500, 255}),
+      ImgStop(*this, IDC_ImgStop, K::Image, "ImgStop", {300, 315, 480, 480}),
+      imgCountdown(*this, IDC_imgCountdown, K::Image, "imgCountdown", {3360, 315, 480, 480}),
+      cmdTimeSync(*this, IDC_cmdTimeSync, K::Button, "cmdTimeSync", {960, 480, 1455, 255}),
+      optusnavy(*this, IDC_optusnavy, K::OptionButton, "optusnavy", {2520, 420, 855, 195}),
+      optebay(*this, IDC_optebay, K::OptionButton, "optebay", {2520, 615, 855, 195}),
+      Label4(*this, IDC_Label4, K::Label, "Label4", {930, 795, 795, 165}),
+      lblLastUpdate(*this, IDC_lblLastUpdate, K::Label, "lblLastUpdate", {1770, 795, 1560, 165}),
+      lblHelp(*this, IDC_lblHelp, K::Label, "lblHelp", {360, 810, 330, 195}),
+      lblShowAbout(*this, IDC_lblShowAbout, K::Label, "lblShowAbout", {3375, 810, 420, 195}),
+      cmdOptions(*this, IDC_cmdOptions, K::Button, "cmdOptions", {90, 1260, 1245, 240}),
+      cmdInfo(*this, IDC_cmdInfo, K::Button, "cmdInfo", {1365, 1260, 660, 240}),
+      cmdExit(*this, IDC_cmdExit, K::Button, "cmdExit", {2055, 1260, 615, 240}),
+      DTPicker1(*this, IDC_DTPicker1, K::DatePicker, "DTPicker1", {2700, 1230, 1320, 270}),
+      lblTimeZone(*this, IDC_lblTimeZone, K::Label, "lblTimeZone", {90, 1515, 3120, 195}),
+      lblError(*this, IDC_lblError, K::Label, "lblError", {3255, 1515, 585, 195}),
+      ErrorIndicator(*this, IDC_ErrorIndicator, K::PictureBox, "ErrorIndicator", {3900, 1560, 120, 135}),
+      cmdChangeTimeZone(*this, IDC_cmdChangeTimeZone, K::Button, "cmdChangeTimeZone", {120, 1920, 1815, 255}),
+      cmdNewVersion(*this, IDC_cmdNewVersion, K::Button, "cmdNewVersion", {2100, 1920, 1875, 255}),
+      Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 1575}),
+      optTimeSource(*this, IDC_optTimeSource, K::OptionButton, "optTimeSource", &Frame3),
+      txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 1020, 2520, 285}, &Frame3),
+      Label13(*this, IDC_Label13, K::Label, "Label13", {360, 1065, 840, 195}, &Frame3),
+      Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1335, 1800, 195}, &Frame3),
+      Label15(*this, IDC_Label15, K::Label, "Label15", {1560, 1335, 1080, 195}, &Frame3),
+      Label16(*this, IDC_Label16, K::Label, "Label16", {2640, 1335, 1080, 195}, &Frame3),
+      Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 3900, 3855, 2730}),
+      chkStartWithWindow(*this, IDC_chkStartWithWindow, K::CheckBox, "chkStartWithWindow", {120, 240, 1815, 195}, &Frame2),
+      chkStartInSysTray(*this, IDC_chkStartInSysTray, K::CheckBox, "chkStartInSysTray", {2040, 240, 1755, 195}, &Frame2),
+      chkTimeSync(*this, IDC_chkTimeSync, K::CheckBox, "chkTimeSync", {120, 480, 1815, 195}, &Frame2),
+      chkWinOnTop(*this, IDC_chkWinOnTop, K::CheckBox, "chkWinOnTop", {2040, 480, 1755, 195}, &Frame2),
+      chkExit(*this, IDC_chkExit, K::CheckBox, "chkExit", {120, 720, 3615, 195}, &Frame2),
+      chkVoice(*this, IDC_chkVoice, K::CheckBox, "chkVoice", {120, 1080, 1755, 195}, &Frame2),
+      Combo1(*this, IDC_Combo1, K::ComboBox, "Combo1", {1920, 1050, 660, 285}, &Frame2),
+      Label10(*this, IDC_Label10, K::Label, "Label10", {2640, 1080, 720, 195}, &Frame2),
+      chkPeriodic(*this, IDC_chkPeriodic, K::CheckBox, "chkPeriodic", {120, 1440, 1755, 195}, &Frame2),
+      txtPeriodic(*this, IDC_txtPeriodic, K::TextBox, "txtPeriodic", {1920, 1410, 660, 285}, &Frame2),
+      Label9(*this, IDC_Label9, K::Label, "Label9", {2640, 1440, 720, 195}, &Frame2),
+      Label2(*this, IDC_Label2, K::Label, "Label2", {120, 1800, 1755, 195}, &Frame2),
+      txtTimeCorrection(*this, IDC_txtTimeCorrection, K::TextBox, "txtTimeCorrection", {1920, 1770, 660, 285}, &Frame2),
+      Label3(*this, IDC_Label3, K::Label, "Label3", {2640, 1800, 720, 195}, &Frame2),
+      chkDT(*this, IDC_chkDT, K::CheckBox, "chkDT", {120, 2160, 3615, 195}, &Frame2),
+      Label11(*this, IDC_Label11, K::Label, "Label11", {2640, 6780, 885, 195}),
+      Frame1(*this, IDC_Frame1, K::Frame, "Frame1", {4185, 30, 3855, 2160}),
+      Label8(*this, IDC_Label8, K::Label, "Label8", {120, 240, 1860, 195}, &Frame1),
+      lblInfo(*this, IDC_lblInfo, K::Label, "lblInfo"),
+      lblInfoValue(*this, IDC_lblInfoValue, K::Label, "lblInfoValue", &Frame1),
+      lblUT(*this, IDC_lblUT, K::Label, "lblUT", &Frame1),
+      Label5(*this, IDC_Label5, K::Label, "Label5", {3360, 240, 420, 195}, &Frame1),
+      Label6(*this, IDC_Label6, K::Label, "Label6", {1440, 1440, 420, 195}, &Frame1),
+      Label7(*this, IDC_Label7, K::Label, "Label7", {3360, 1440, 420, 195}, &Frame1),
+      Label12(*this, IDC_Label12, K::Label, "Label12", {2085, 1680, 1680, 195}, &Frame1),
+      chkErrMsgBox(*this, IDC_chkErrMsgBox, K::CheckBox, "chkErrMsgBox", {0, 0, 0, 0}),
+      chkErrorLogEmail(*this, IDC_chkErrorLogEmail, K::CheckBox, "chkErrorLogEmail", {0, 0, 0, 0}),
+      imgClock(*this, IDC_imgClock, K::Image, "imgClock", {0, 0, 480, 480}),
+      imgYak(*this, IDC_imgYak, K::Image, "imgYak", {0, 0, 480, 480}),
       Timer1(*this, "Timer1", 500, true) {
+  Design();
+  DesignOptions();
+  DesignZonePanel();
+  Connect();
+  SetErrorDisplay(this);
+}
+
+FrmMain::~FrmMain() {
+  if (ErrorDisplay() == this) SetErrorDisplay(nullptr);
+}
+
+void FrmMain::Design() {
   SetWidth(kMainWidth);
   SetHeight(kCompactHeight);
   SetBackColor(kWindowGrey);
 
+  Image1.SetPicture(IDB_PANEL);
   lblVRNHome.SetCaption("v.r.n  A_Tavrel");
-  lblVRNHome.SetForeColor(0x800000);
-  lblTimeHeader.SetForeColor(0xC00000);
+  lblVRNHome.SetForeColor(kNavy);
+  lblVRNHome.SetPointer(MousePointer::Hand);
+  imgSysTray.SetPicture(IDB_TRAY_SEND);
+  imgSysTray.SetToolTip("Send to System Tray");
+  imgMinimize.SetPicture(IDB_SMALL_CLOCK);
+  imgMinimize.SetToolTip("Small Clock");
+  imgHome.SetPicture(IDB_HOME);
+  imgHome.SetToolTip("Send to up right corner");
+  lblTimeHeader.SetForeColor(kHeaderBlue);
+  lblTimeHeader.SetFont(kBold);
   Label1.SetCaption("local time is:");
+  Label1.SetFont(kBold);
+  lblTime.SetFont(kClock);
+  ImgStop.SetPicture(IDI_STOP);
+  imgCountdown.SetPicture(IDB_YAK);
   cmdTimeSync.SetCaption("&Get  Atomic  Time");
   cmdTimeSync.SetToolTip("Synchronize the PC with an Atomic Time");
-  cmdTimeSync.SetBackColor(kButtonYellow);
   optusnavy.SetCaption("us navy");
-  optusnavy.SetForeColor(kWhite);
   optusnavy.SetValue(-1);
   optebay.SetCaption("ebay");
-  optebay.SetForeColor(kWhite);
   Label4.SetCaption("Last Update :");
+  Label4.SetFont(kSmall);
+  lblLastUpdate.SetFont(kSmall);
+  lblHelp.SetCaption("Help");
+  lblHelp.SetToolTip("Get Help ");
+  lblHelp.SetPointer(MousePointer::ArrowQuestion);
+  lblShowAbout.SetCaption("About");
+  lblShowAbout.SetToolTip("Show About Window");
+  lblShowAbout.SetPointer(MousePointer::ArrowQuestion);
+  cmdOptions.SetCaption("&Options");
+  cmdInfo.SetCaption("&TZ Info");
   cmdExit.SetCaption("&Exit");
-  cmdExit.SetBackColor(kButtonYellow);
+  lblTimeZone.SetFont(kBold);
   lblError.SetCaption("Error log");
   lblError.SetVisible(false);
   ErrorIndicator.SetBackColor(kIndicatorGreen);
 
-  Frame2.SetCaption("Options:");
-  chkStartInSysTray.SetCaption("Start in system tray");
-  chkTimeSync.SetCaption("Time Sync at startup");
-  chkExit.SetCaption("Exit  5 seconds after time synchronization");
-  chkVoice.SetCaption("Voice time every");
-  for (Control* box : {&chkStartInSysTray, &chkTimeSync, &chkExit, &chkVoice}) box->SetForeColor(kWhite);
-  Label2.SetCaption("Correct local time by");
-  txtTimeCorrection.SetText("0");
-  chkDT.SetCaption("Adjust clock for daylight savings changes");
-  chkDT.SetValue(1);
-
-  Frame1.SetCaption("Time Zone Information:");
-  Label8.SetCaption("x");
-
   chkErrMsgBox.SetVisible(false);
   chkErrorLogEmail.SetVisible(false);
+  imgClock.SetPicture(IDB_SYNC_CLOCK);
+  imgClock.SetVisible(false);
+  imgYak.SetPicture(IDB_YAK);
+  imgYak.SetVisible(false);
 
-  // Captions sit on the window's dark grey; those without a colour of their
-  // own are drawn white so they can be read on it.
+  // Texts on the panel's picture show it through; the rest stands on the
+  // window's grey. Captions without a colour of their own are white.
   for (Control* control : Controls()) {
     const ControlKind kind = control->Kind();
-    if (kind != ControlKind::Label && kind != ControlKind::CheckBox &&
-        kind != ControlKind::OptionButton && kind != ControlKind::Frame)
-      continue;
+    if (kind == K::Button) control->SetBackColor(kButtonYellow);
+    if (kind != K::Label && kind != K::CheckBox && kind != K::OptionButton && kind != K::Frame) continue;
     control->SetBackColor(kWindowGrey);
     if (control->ForeColor() == 0) control->SetForeColor(kWhite);
+    if (!control->Container() && control->Bounds().top < Image1.Bounds().height) control->SetTransparent(true);
   }
 }
 
-void FrmMain::Form_Load() {
-  ErrorTrap trap(kSourceMain, kFormLoad);
-  trap(10, [&] { SetWidth(kMainWidth); });
-  trap(30, [&] { lblTimeHeader.SetVisible(false); });
-  trap(50, [&] { Show(); });
-  ReadTimeZone();
+void FrmMain::DesignOptions() {
+  cmdChangeTimeZone.SetCaption("Change Time Zone");
+  cmdNewVersion.SetCaption("Check for new version");
+
+  Frame3.SetCaption("Time Source:");
+  for (int i = 0; i < 3; ++i) optTimeSource.Add(i, {120, 240 + 240L * i, 3615, 195});
+  optTimeSource(0).SetCaption("direct Internet access (modem, LAN, etc.)");
+  optTimeSource(0).SetValue(-1);
+  optTimeSource(1).SetCaption("act as a NTP server for a local network");
+  optTimeSource(1).SetVisible(false);
+  optTimeSource(2).SetCaption("NTP client within a local network");
+  optTimeSource(2).SetVisible(false);
+  txtIPaddress.SetVisible(false);
+  Label13.SetCaption("address :");
+  Label14.SetCaption("Port : 13");
+  for (Control* label : {&Label13, &Label14, &Label15, &Label16}) label->SetVisible(false);
+
+  Frame2.SetCaption("Options:");
+  chkStartWithWindow.SetCaption("Start with Windows");
+  chkStartInSysTray.SetCaption("Start in system tray");
+  chkTimeSync.SetCaption("Time Sync at startup");
+  chkWinOnTop.SetCaption("Always on top");
+  chkExit.SetCaption("Exit  5 seconds after time synchronization");
+  chkVoice.SetCaption("Voice time every");
+  for (const char* minutes : {"60", "30", "20", "15", "10", "5", "2"}) Combo1.AddItem(minutes);
+  Combo1.SetListIndex(0);
+  Label10.SetCaption("minutes");
+  chkPeriodic.SetCaption("Time sync every");
+  txtPeriodic.SetText("0");
+  Label9.SetCaption("hours");
+  Label2.SetCaption("Correct local time by");
+  txtTimeCorrection.SetText("0");
+  Label3.SetCaption("minutes");
+  chkDT.SetCaption("Adjust clock for daylight savings changes");
+  chkDT.SetValue(1);
+  lblInfo.Add(7, {120, 2400, 3615, 195}, &Frame2).SetCaption(" (check this function also in the Windows settings!)");
+  Label11.SetCaption("bug report");
+  Label11.SetForeColor(kLinkBlue);
+  Label11.SetPointer(MousePointer::Hand);
 }
 
-// The zone record and the daylight flag are read once, here; the web time
-// works with these start-up values for the whole run.
-void FrmMain::ReadTimeZone() {
-  ErrorTrap trap(kSourceMain, kFormLoad);
-  uint32_t result = TIME_ZONE_ID_INVALID;
-  trap(60, [&] {
-    for (auto& c : TZInfo.StandardName) c = u' ';
-    for (auto& c : TZInfo.DaylightName) c = u' ';
-  });
-  trap(70, [&] { result = Sys().timeZone->Read(TZInfo); });
-  if (result == TIME_ZONE_ID_INVALID) return;
-  trap(80, [&] {
-    switch (result) {
-      case TIME_ZONE_ID_UNKNOWN:
-        Label8.SetCaption(" Time Zone Unknown!");
-        DaylightActive = false;
-        break;
-      case TIME_ZONE_ID_STANDARD:
-        Label8.SetCaption(" Standard Time...");
-        DaylightActive = false;
-        break;
-      case TIME_ZONE_ID_DAYLIGHT:
-        Label8.SetCaption(" Daylight Savings Time...");
-        DaylightActive = true;
-        break;
-      default:
-        break;
-    }
-  });
+void FrmMain::DesignZonePanel() {
+  Frame1.SetCaption("Time Zone Information:");
+  Label8.SetCaption("x");
+  struct Row {
+    int index;
+    const char* caption;
+    long left, top;
+  };
+  // Caption labels and, right of each, the label its value goes into.
+  for (const Row& row : {Row{0, "UTC Bias:", 2040, 240}, Row{1, " ST Zone:", 120, 480}, Row{4, " DT Zone:", 120, 720},
+                         Row{2, " ST Date:", 120, 960}, Row{5, " DT Date:", 120, 1200},
+                         Row{3, " ST Bias:", 120, 1440}, Row{6, " DT Bias:", 2040, 1440}}) {
+    lblInfo.Add(row.index, {row.left, row.top, 840, 195}, &Frame1);
+    lblInfo(row.index).SetCaption(row.caption);
+    const long width = row.index == 1 || row.index == 4 ? 2775 : row.index == 2 || row.index == 5 ? 1680 : 465;
+    lblInfoValue.Add(row.index, {row.left + 840, row.top, width, 195}).SetCaption("x");
+  }
+  lblInfo.Add(8, {120, 1680, 840, 195}, &Frame1).SetCaption(" UT Time:");
+  lblUT.Add(7, {960, 1680, 1065, 195}).SetCaption("x");
+  Label5.SetCaption("min.");
+  Label6.SetCaption("min.");
+  Label7.SetCaption("min.");
+  Label12.SetCaption("24h Format : hh:mm:ss");
+  for (int i = 0; i <= 8; ++i) {
+    if (!lblInfo.Has(i)) continue;
+    lblInfo(i).SetBackColor(kWindowGrey);
+    lblInfo(i).SetForeColor(kWhite);
+  }
+  for (int i = 0; i <= 6; ++i) {
+    lblInfoValue(i).SetBackColor(kWindowGrey);
+    lblInfoValue(i).SetForeColor(kWhite);
+  }
+  lblUT(7).SetBackColor(kWindowGrey);
+  lblUT(7).SetForeColor(kWhite);
 }
 
-void FrmMain::Form_QueryUnload(int& cancel, int) {
-  cancel = 1;
-  Form_Unload(cancel);
+void FrmMain::Connect() {
+  imgMinimize.Click = [this] { imgMinimize_Click(); };
+  cmdOptions.Click = [this] { cmdOptions_Click(); };
+  cmdInfo.Click = [this] { cmdInfo_Click(); };
+  imgHome.Click = [this] { form_click(); };
+  Image1.MouseDown = [this](int button, int shift, float x, float y) { Image1_MouseDown(button, shift, x, y); };
+  cmdExit.Click = [this] { cmdExit_Click(); };
+  chkWinOnTop.Click = [this] { chkWinOnTop_Click(); };
+  chkStartWithWindow.Click = [this] { chkStartWithWindow_Click(); };
+  lblHelp.Click = [this] { lblHelp_Click(); };
+  lblVRNHome.Click = [this] { lblVRNHome_Click(); };
+  Label11.Click = [this] { Label11_Click(); };
+  lblShowAbout.Click = [this] { lblShowAbout_Click(); };
+  txtPeriodic.Change = [this] { txtPeriodic_Change(); };
+  cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
+  cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
+  DTPicker1.Change = [this] { DTPicker1_Change(); };
+  txtTimeCorrection.LostFocus = [this] { txtTimeCorrection_LostFocus(); };
+  Timer1.Tick = [this] { Timer1_Timer(); };
 }
 
-void FrmMain::Form_Unload(int&) {
-  MainForm = nullptr;
-  Sys().process->End();
+bool FrmMain::ErrorMessageBoxWanted() { return chkErrMsgBox.Value() == 1; }
+
+bool FrmMain::ErrorMailWanted() { return chkErrorLogEmail.Value() == 1; }
+
+void FrmMain::MarkError() {
+  ErrorTrap::Quietly([this] { ErrorIndicator.SetBackColor(kIndicatorRed); });
+  ErrorTrap::Quietly([this] { lblError.SetVisible(true); });
 }
 
 }  // namespace tavrel

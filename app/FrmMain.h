@@ -1,14 +1,24 @@
 // The main window: a small borderless clock panel. Its controls are the only
 // copy of the user's options; other modules reach them through MainForm.
+//
+// The view is chosen by the window's size alone: compact (4102 x 1725
+// twips), small clock (185 high: only the title strip), options (7440 high:
+// the options area below the panel) and time zone (8160 x 2280: the zone
+// panel beside it).
 #pragma once
 
 #include "platform/Forms.h"
+#include "support/ErrorDisplay.h"
 
 namespace tavrel {
 
 // Window sizes of the views, in twips.
 constexpr long kMainWidth = 4102;
+constexpr long kZoneWidth = 8160;
 constexpr long kCompactHeight = 1725;
+constexpr long kSmallClockHeight = 185;
+constexpr long kOptionsHeight = 7440;
+constexpr long kZoneHeight = 2280;
 
 // Colours (0x00BBGGRR).
 constexpr long kWindowGrey = 0x404040;     // RGB(64, 64, 64)
@@ -17,51 +27,141 @@ constexpr long kIndicatorGreen = 0x00C000;
 constexpr long kIndicatorRed = 8421631;    // RGB(255, 128, 128)
 constexpr long kWhite = 0xFFFFFF;
 
-class FrmMain : public Form {
+class FrmMain : public Form, public IErrorDisplay {
  public:
   FrmMain();
+  ~FrmMain() override;
 
   void Form_Load() override;
   void Form_QueryUnload(int& cancel, int unloadMode) override;
-  void Form_Unload(int& cancel);
+  void Form_Unload(int& cancel) override;
+  void Form_Click() override { form_click(); }
 
-  // Clock panel.
+  // Views and the home position.
+  void imgMinimize_Click();
+  void cmdOptions_Click();
+  void cmdInfo_Click();
+  void form_click();
+  void Image1_MouseDown(int button, int shift, float x, float y);
+  void cmdExit_Click();
+
+  // Options that act at once.
+  void chkWinOnTop_Click();
+  void chkStartWithWindow_Click();
+
+  // Links.
+  void lblHelp_Click();
+  void lblVRNHome_Click();
+  void Label11_Click();
+  void lblShowAbout_Click();
+
+  // The timer and the period it keeps numeric.
+  void Timer1_Timer();
+  void txtPeriodic_Change();
+
+  // The zone panel's controls that change the system's settings.
+  void cmdChangeTimeZone_Click();
+  void DTPicker1_Change();
+
+  // A synchronisation run, with or without its result message, and the
+  // correction it reads.
+  void TimeSync(bool meldung);
+  void cmdTimeSync_Click();
+  void txtTimeCorrection_LostFocus();
+
+  // The stored settings.
+  void Load_Registry();
+  void Save_Registry();
+
+  // What the error reporter asks of and does to the window.
+  bool ErrorMessageBoxWanted() override;
+  bool ErrorMailWanted() override;
+  void MarkError() override;
+
+  // Title strip and clock panel (Image1 first: it lies under all others).
+  Control Image1;
   Control lblVRNHome;
+  Control imgSysTray;
+  Control imgMinimize;
+  Control imgHome;
   Control lblTimeHeader;
   Control Label1;
   Control lblTime;
+  Control ImgStop;
+  Control imgCountdown;
   Control cmdTimeSync;
   Control optusnavy;
   Control optebay;
   Control Label4;
   Control lblLastUpdate;
+  Control lblHelp;
+  Control lblShowAbout;
+  Control cmdOptions;
+  Control cmdInfo;
   Control cmdExit;
+  Control DTPicker1;
   Control lblTimeZone;
   Control lblError;
   Control ErrorIndicator;
 
   // Options area.
+  Control cmdChangeTimeZone;
+  Control cmdNewVersion;
+  Control Frame3;
+  ControlArray optTimeSource;
+  Control txtIPaddress;
+  Control Label13;
+  Control Label14;
+  Control Label15;
+  Control Label16;
   Control Frame2;
+  Control chkStartWithWindow;
   Control chkStartInSysTray;
   Control chkTimeSync;
+  Control chkWinOnTop;
   Control chkExit;
   Control chkVoice;
+  Control Combo1;
+  Control Label10;
+  Control chkPeriodic;
+  Control txtPeriodic;
+  Control Label9;
   Control Label2;
   Control txtTimeCorrection;
+  Control Label3;
   Control chkDT;
+  Control Label11;
 
-  // Time-zone panel.
+  // Time-zone panel; lblInfo(7) is the note under the daylight option.
   Control Frame1;
   Control Label8;
+  ControlArray lblInfo;
+  ControlArray lblInfoValue;
+  ControlArray lblUT;
+  Control Label5;
+  Control Label6;
+  Control Label7;
+  Control Label12;
 
-  // Never visible: read by the error reporter only.
+  // Never visible: read by the error reporter, and the synchronisation's
+  // picture sources.
   Control chkErrMsgBox;
   Control chkErrorLogEmail;
+  Control imgClock;
+  Control imgYak;
 
   Timer Timer1;
 
  private:
+  void Design();
+  void DesignOptions();
+  void DesignZonePanel();
+  void Connect();
   void ReadTimeZone();
+  void ShowSmallClock(bool small);
+  void OpenPage(const char* handler, const std::string& path);
+  void Speak(const std::string& text);
+  void ShowTrayMenu();
 };
 
 }  // namespace tavrel

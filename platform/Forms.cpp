@@ -3,7 +3,46 @@
 #include "platform/Platform.h"
 #include "platform/RuntimeError.h"
 
+#include <algorithm>
+
 namespace tavrel {
+namespace {
+
+EventErrorHandler& ErrorHandler() {
+  static EventErrorHandler handler;
+  return handler;
+}
+
+std::vector<Form*>& FormCollection() {
+  static std::vector<Form*> forms;
+  return forms;
+}
+
+}  // namespace
+
+void SetEventErrorHandler(EventErrorHandler handler) { ErrorHandler() = std::move(handler); }
+
+void ReportEventError(const std::string& where) noexcept {
+  long number = errInvalidCall;
+  std::string description;
+  try {
+    throw;
+  } catch (const RuntimeError& e) {
+    number = e.Number();
+    description = e.Description();
+  } catch (const std::exception& e) {
+    description = e.what();
+  } catch (...) {
+    description = ErrorDescription(number);
+  }
+  try {
+    if (ErrorHandler()) ErrorHandler()(where, number, description);
+  } catch (...) {
+    // The reporter never fails the window system.
+  }
+}
+
+const std::vector<Form*>& LoadedForms() { return FormCollection(); }
 
 // ---------------------------------------------------------------------------
 // Control
@@ -83,6 +122,24 @@ void Control::SetPicture(int picture) {
   Notify(Prop::Picture);
 }
 
+void Control::SetFont(const tavrel::Font& font) {
+  if (font == font_) return;
+  font_ = font;
+  Notify(Prop::Font);
+}
+
+void Control::SetTransparent(bool transparent) {
+  if (transparent == transparent_) return;
+  transparent_ = transparent;
+  Notify(Prop::Transparent);
+}
+
+void Control::SetPointer(MousePointer pointer) {
+  if (pointer == pointer_) return;
+  pointer_ = pointer;
+  Notify(Prop::MousePointer);
+}
+
 void Control::AddItem(const std::string& item) {
   items_.push_back(item);
   Notify(Prop::Items);
@@ -135,7 +192,37 @@ void Control::UserMouseDown(int button, int shift, float x, float y) {
   if (MouseDown) MouseDown(button, shift, x, y);
 }
 
+void Control::UserMouseUp(int button, int shift, float x, float y) {
+  if (MouseUp) MouseUp(button, shift, x, y);
+}
+
+void Control::UserMouseMove(int button, int shift, float x, float y) {
+  if (MouseMove) MouseMove(button, shift, x, y);
+}
+
 void Control::CreatePeer(FormPeer& formPeer) { peer_ = formPeer.CreateControlPeer(*this); }
+
+// ---------------------------------------------------------------------------
+// ControlArray
+
+Control& ControlArray::Add(int index, Rect bounds, Control* container) {
+  elements_.emplace_back(index, std::make_unique<Control>(form_, firstId_ + index, kind_,
+                                                           name_ + "(" + std::to_string(index) + ")", bounds,
+                                                           container ? container : container_));
+  return *elements_.back().second;
+}
+
+Control& ControlArray::operator()(int index) const {
+  for (const auto& element : elements_)
+    if (element.first == index) return *element.second;
+  tavrel::Raise(errSubscriptRange);
+}
+
+bool ControlArray::Has(int index) const {
+  for (const auto& element : elements_)
+    if (element.first == index) return true;
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // Timer
@@ -153,6 +240,12 @@ void Timer::SetEnabled(bool enabled) {
   if (peer_) peer_->Update();
 }
 
+void Timer::SetInterval(long intervalMs) {
+  if (intervalMs == interval_) return;
+  interval_ = intervalMs;
+  if (peer_) peer_->Update();
+}
+
 void Timer::Fire() {
   if (enabled_ && Tick) Tick();
 }
@@ -162,12 +255,21 @@ void Timer::CreatePeer() { peer_ = Sys().windows->CreateTimerPeer(*this); }
 // ---------------------------------------------------------------------------
 // Form
 
-Form::Form(std::string name) : name_(std::move(name)) {}
+Form::Form(std::string name, BorderStyle style) : name_(std::move(name)), style_(style) {}
 
-Form::~Form() = default;
+Form::~Form() {
+  auto& forms = FormCollection();
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+}
 
 void Form::Notify(Prop what) {
   if (peer_) peer_->Update(what);
+}
+
+void Form::SetCaption(const std::string& text) {
+  if (text == caption_) return;
+  caption_ = text;
+  Notify(Prop::Caption);
 }
 
 void Form::SetLeft(long twips) { bounds_.left = twips; Notify(Prop::Bounds); }
@@ -180,10 +282,18 @@ void Form::SetBackColor(long color) {
   Notify(Prop::BackColor);
 }
 
-void Form::Show() {
+void Form::SetPicture(int picture) {
+  picture_ = picture;
+  Notify(Prop::Picture);
+}
+
+void Form::Show(bool modal, Form* owner) {
+  if (owner) owner_ = owner;
   if (!peer_) Load();
+  if (!peer_) return;  // Form_Load unloaded it again
   visible_ = true;
   Notify(Prop::Visible);
+  if (modal && peer_) peer_->RunModal();
 }
 
 void Form::Hide() {
@@ -195,14 +305,47 @@ void Form::Refresh() {
   if (peer_) peer_->Refresh();
 }
 
+void Form::ZOrder() {
+  if (peer_) peer_->BringToTop();
+}
+
+void Form::Drag() {
+  if (peer_) peer_->Drag();
+}
+
+void Form::SetTopMost(bool topMost) {
+  topMost_ = topMost;
+  Notify(Prop::TopMost);
+}
+
 WindowHandle Form::hwnd() const { return peer_ ? peer_->Handle() : 0; }
 
 void Form::Load() {
   if (peer_) return;
   peer_ = Sys().windows->CreateFormPeer(*this);
+  FormCollection().push_back(this);
   for (Control* control : controls_) control->CreatePeer(*peer_);
   for (Timer* timer : timers_) timer->CreatePeer();
   Form_Load();
+}
+
+void Form::Unload(int unloadMode) {
+  if (!peer_) return;
+  int cancel = 0;
+  Form_QueryUnload(cancel, unloadMode);
+  if (cancel || !peer_) return;
+  Form_Unload(cancel);
+  if (cancel || !peer_) return;
+  visible_ = false;
+  DestroyPeers();
+}
+
+void Form::DestroyPeers() {
+  auto& forms = FormCollection();
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+  for (Timer* timer : timers_) timer->peer_.reset();
+  for (Control* control : controls_) control->peer_.reset();
+  peer_.reset();
 }
 
 Control* Form::FindControl(int id) const {

@@ -11,8 +11,18 @@ namespace tavrel {
 const char* const kSourceMain = "A_Tavrel";
 const char* const kSourceCommon = "Common";
 
+// The version resource is read once per process (per platform in the tests),
+// not at every trap.
 std::string ProductSource() {
-  return Sys().process ? Sys().process->ProductName() : std::string("vrn Tavrel XP");
+  static IProcess* readFrom = nullptr;
+  static std::string name;
+  IProcess* process = Sys().process;
+  if (!process) return "vrn Tavrel XP";
+  if (process != readFrom) {
+    name = process->ProductName();
+    readFrom = process;
+  }
+  return name;
 }
 
 void ErrorTrap::Translate(const std::exception& e, long& number, std::string& description) {

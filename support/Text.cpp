@@ -1,6 +1,8 @@
 #include "support/Text.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "platform/RuntimeError.h"
@@ -132,6 +134,41 @@ long ParseWholeNumber(const std::string& field) {
   while (i < field.size() && field[i] == ' ') ++i;
   if (!digits || i != field.size()) Raise(errTypeMismatch);
   return negative ? -value : value;
+}
+
+}  // namespace tavrel
+
+namespace tavrel {
+
+double CDbl(const std::string& text, char decimalSeparator) {
+  if (!IsNumeric(text, decimalSeparator)) Raise(errTypeMismatch);
+  std::string t = Trim(text);
+  for (char& c : t)
+    if (c == decimalSeparator) c = '.';
+  return std::strtod(t.c_str(), nullptr);
+}
+
+namespace {
+double RoundHalfEven(double value) { return std::nearbyint(value); }  // the default rounding mode
+}  // namespace
+
+int16_t CInt(const std::string& text, char decimalSeparator) {
+  const double value = RoundHalfEven(CDbl(text, decimalSeparator));
+  if (value < INT16_MIN || value > INT16_MAX) Raise(errOverflow);
+  return static_cast<int16_t>(value);
+}
+
+int32_t CLng(const std::string& text, char decimalSeparator) {
+  const double value = RoundHalfEven(CDbl(text, decimalSeparator));
+  if (value < INT32_MIN || value > INT32_MAX) Raise(errOverflow);
+  return static_cast<int32_t>(value);
+}
+
+bool CBool(const std::string& text, char decimalSeparator) {
+  const std::string word = LCase(Trim(text));
+  if (word == "true") return true;
+  if (word == "false") return false;
+  return CDbl(text, decimalSeparator) != 0;
 }
 
 }  // namespace tavrel

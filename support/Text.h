@@ -2,6 +2,7 @@
 // Positions are 1-based where they mirror the runtime (InStr, Mid).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,19 @@ bool IsNumeric(const std::string& text, char decimalSeparator);
 // Val-like reading of a whole number from a short field that may carry
 // leading blanks ("  7", " 1"); raises errTypeMismatch when it is not one.
 long ParseWholeNumber(const std::string& field);
+
+}  // namespace tavrel
+
+namespace tavrel {
+
+// The runtime's locale-aware conversions of a text: a number written with
+// the system's decimal separator (blanks, sign and exponent allowed), or
+// errTypeMismatch. CInt and CLng round halves to the even number and raise
+// errOverflow outside 16 / 32 bits. CBool takes True / False (any case) or a
+// number, 0 being False.
+double CDbl(const std::string& text, char decimalSeparator);
+int16_t CInt(const std::string& text, char decimalSeparator);
+int32_t CLng(const std::string& text, char decimalSeparator);
+bool CBool(const std::string& text, char decimalSeparator);
 
 }  // namespace tavrel

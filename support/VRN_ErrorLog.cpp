@@ -11,9 +11,9 @@
 // meanwhile still gets its own line.
 #include "support/VRN_ErrorLog.h"
 
-#include "app/FrmMain.h"
 #include "platform/Forms.h"
 #include "platform/Platform.h"
+#include "support/ErrorDisplay.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/Hosts.h"
@@ -30,6 +30,7 @@ constexpr int kShowNormal = 1;
 
 bool g_errorFlagged = false;
 int g_logWriting = 0;
+IErrorDisplay* g_display = nullptr;
 
 class LogWriting {
  public:
@@ -68,6 +69,10 @@ std::string Tabbed(std::initializer_list<std::string> parts) {
 
 }  // namespace
 
+void SetErrorDisplay(IErrorDisplay* display) { g_display = display; }
+
+IErrorDisplay* ErrorDisplay() { return g_display; }
+
 std::string ErrorLogPath() { return LogFolder() + "\\error.log"; }
 
 bool ErrorFlagged() { return g_errorFlagged; }
@@ -99,9 +104,9 @@ void ReportError(bool showMessage, const std::string& source, const std::string&
   if (g_logWriting > 0) return;
   if (showMessage) g_errorFlagged = true;
 
-  if (showMessage && MainForm) {
+  if (showMessage && g_display) {
     ErrorTrap::Quietly([&] {
-      if (MainForm->chkErrMsgBox.Value() != 1) return;
+      if (!g_display->ErrorMessageBoxWanted()) return;
       const std::string text = source + "/" + procedure + " : " + CStr(line) + kCrLf + kCrLf +
                                CStr(number) + ":" + description + kCrLf + kCrLf +
                                "Please report this error to " + SupportMailAddress();
@@ -118,10 +123,7 @@ void ReportError(bool showMessage, const std::string& source, const std::string&
       }))
     AppendToLog(entry);
 
-  if (MainForm) {
-    ErrorTrap::Quietly([] { MainForm->ErrorIndicator.SetBackColor(kIndicatorRed); });
-    ErrorTrap::Quietly([] { MainForm->lblError.SetVisible(true); });
-  }
+  if (g_display) ErrorTrap::Quietly([] { g_display->MarkError(); });
 }
 
 void LogErrorDetails(const std::string& v1, const std::string& v2, const std::string& v3,
@@ -134,7 +136,7 @@ void LogErrorDetails(const std::string& v1, const std::string& v2, const std::st
   AppendToLog(text);
 
   bool mail = false;
-  ErrorTrap::Quietly([&] { mail = MainForm && MainForm->chkErrorLogEmail.Value() == 1 && g_errorFlagged; });
+  ErrorTrap::Quietly([&] { mail = g_display && g_display->ErrorMailWanted() && g_errorFlagged; });
   if (!mail) return;
   std::string body;
   ErrorTrap::Quietly([&] { body = ReadFileW(ErrorLogPath()); });

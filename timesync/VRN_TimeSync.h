@@ -18,4 +18,8 @@ bool DoAtomicTime(std::string& TimePageText);
 // record (absolute, or the n-th weekday of a month, 5 meaning the last).
 DateTime tzDate(const SystemTime& rule);
 
+// Speaks the time when the voice period says this minute is one to speak
+// (`force`: at once).
+void VoiceTime(bool force);
+
 }  // namespace tavrel

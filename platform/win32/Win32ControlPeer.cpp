@@ -6,6 +6,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tavrel {
@@ -21,7 +22,9 @@ struct WindowKind {
 
 WindowKind KindOf(ControlKind kind) {
   switch (kind) {
-    case ControlKind::Label: return {"STATIC", SS_LEFT | SS_NOTIFY};
+    // One line each: a text too long for its label is cut, never wrapped
+    // into a second line that the label has no room for.
+    case ControlKind::Label: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
     // Owner-drawn, because a push button ignores its colour requests and the
     // program's buttons are light yellow.
     case ControlKind::Button: return {"BUTTON", BS_OWNERDRAW | WS_TABSTOP};
@@ -55,6 +58,14 @@ void UseClassicLook(HWND hwnd) {
 
 bool HasMouseEvents(ControlKind kind) {
   return kind == ControlKind::Label || kind == ControlKind::PictureBox || kind == ControlKind::Image;
+}
+
+int ShiftOf(WPARAM keys) {
+  int shift = 0;
+  if (keys & MK_SHIFT) shift |= vbShiftMask;
+  if (keys & MK_CONTROL) shift |= vbCtrlMask;
+  if (GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
+  return shift;
 }
 
 // Where a contained control sits: its container's origin plus its own.
@@ -94,9 +105,16 @@ Win32ControlPeer::Win32ControlPeer(Win32FormPeer& form, Control& control) : form
 }
 
 Win32ControlPeer::~Win32ControlPeer() {
+  const bool picture = IsPicture() && hwnd_ && IsWindowVisible(hwnd_);
   form_.Detach(this);
   if (hwnd_) DestroyWindow(hwnd_);
   if (brush_) DeleteObject(brush_);
+  if (behind_) DeleteObject(behind_);
+  if (picture) form_.BackgroundChanged();
+}
+
+bool Win32ControlPeer::IsPicture() const {
+  return control_.Kind() == ControlKind::Image || control_.Kind() == ControlKind::PictureBox;
 }
 
 void Win32ControlPeer::Create() {
@@ -108,7 +126,7 @@ void Win32ControlPeer::Create() {
   // Each new control goes on top of those made before it, so a frame lies
   // under the controls it holds and the background picture under all.
   SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().Font()), FALSE);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().FontOf(control_.Font())), FALSE);
   if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
     UseClassicLook(hwnd_);
   if (HasMouseEvents(control_.Kind())) SetWindowSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -125,6 +143,7 @@ void Win32ControlPeer::Update(Prop what) {
     case Prop::Visible:
       ApplyVisible();
       form_.UpdateContained(control_, what);
+      if (IsPicture()) form_.BackgroundChanged();
       break;
     case Prop::Enabled:
       ApplyEnabled();
@@ -138,9 +157,16 @@ void Win32ControlPeer::Update(Prop what) {
     case Prop::Bounds:
       ApplyBounds();
       form_.UpdateContained(control_, what);
+      if (IsPicture()) form_.BackgroundChanged();
+      else ApplyBackground();
       break;
-    case Prop::Picture: InvalidateRect(hwnd_, nullptr, TRUE); break;
+    // What a picture shows may lie behind transparent controls too.
+    case Prop::Picture: form_.BackgroundChanged(); break;
     case Prop::Date: ApplyDate(); break;
+    case Prop::Font: ApplyFont(); break;
+    case Prop::Transparent: ApplyBackground(); break;
+    case Prop::MousePointer: break;  // asked for at every WM_SETCURSOR
+    case Prop::TopMost: break;
   }
 }
 
@@ -231,6 +257,49 @@ void Win32ControlPeer::ApplyColors() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+void Win32ControlPeer::ApplyFont() {
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().FontOf(control_.Font())), TRUE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32ControlPeer::ApplyBackground() {
+  if (IsPicture() || control_.Transparent()) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+RECT Win32ControlPeer::FormRect() const {
+  long left = 0, top = 0;
+  Origin(control_, left, top);
+  const Rect& b = control_.Bounds();
+  const Win32WindowSystem& system = form_.System();
+  const int x = system.ToPixels(left + b.left), y = system.ToPixels(top + b.top);
+  return RECT{x, y, x + system.ToPixels(b.width), y + system.ToPixels(b.height)};
+}
+
+// What lies behind the control, painted once into a bitmap and used as the
+// brush the control fills its background with: text and check marks then
+// stand on the picture as if the control had no background at all.
+HBRUSH Win32ControlPeer::TransparentBrush() {
+  if (behind_ && behindGeneration_ == form_.BackgroundGeneration()) return behind_;
+  if (behind_) DeleteObject(behind_);
+  behind_ = nullptr;
+  const RECT r = FormRect();
+  const int width = std::max<int>(1, r.right - r.left), height = std::max<int>(1, r.bottom - r.top);
+  HDC screen = GetDC(hwnd_);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SetViewportOrgEx(memory, -r.left, -r.top, nullptr);
+  form_.PaintBehind(memory, r, this);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(hwnd_, screen);
+  // The brush keeps its own copy of the pattern.
+  behind_ = CreatePatternBrush(bitmap);
+  DeleteObject(bitmap);
+  behindGeneration_ = form_.BackgroundGeneration();
+  return behind_;
+}
+
 void Win32ControlPeer::ApplyBounds() {
   long left = 0, top = 0;
   Origin(control_, left, top);
@@ -284,6 +353,11 @@ void Win32ControlPeer::OnNotify(const NMHDR& header) {
 
 HBRUSH Win32ControlPeer::OnCtlColor(HDC dc) {
   SetTextColor(dc, ToColorRef(control_.ForeColor()));
+  if (control_.Transparent()) {
+    SetBkMode(dc, TRANSPARENT);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    return TransparentBrush();
+  }
   SetBkColor(dc, ToColorRef(control_.BackColor()));
   return brush_;
 }
@@ -302,7 +376,7 @@ void Win32ControlPeer::DrawButton(const DRAWITEMSTRUCT& item) {
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT)
                                                           : ToColorRef(control_.ForeColor()));
-  HGDIOBJ old = SelectObject(item.hDC, form_.System().Font());
+  HGDIOBJ old = SelectObject(item.hDC, form_.System().FontOf(control_.Font()));
   DrawTextA(item.hDC, control_.Caption().c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(item.hDC, old);
   if (item.itemState & ODS_FOCUS) {
@@ -311,68 +385,78 @@ void Win32ControlPeer::DrawButton(const DRAWITEMSTRUCT& item) {
   }
 }
 
-// A picture box shows its back colour, an image lets the colour behind it
-// show; both draw their picture, an icon or bitmap resource, scaled.
+// A picture box shows its back colour, an image lets what lies behind it
+// show; both draw their picture, a bitmap or an icon, at the control's size.
 void Win32ControlPeer::DrawPicture(const DRAWITEMSTRUCT& item) {
-  const RECT& r = item.rcItem;
-  long behind = form_.Model().BackColor();
-  if (control_.Kind() == ControlKind::PictureBox) behind = control_.BackColor();
-  else if (control_.Container()) behind = control_.Container()->BackColor();
-  HBRUSH fill = CreateSolidBrush(ToColorRef(behind));
-  FillRect(item.hDC, &r, fill);
-  DeleteObject(fill);
-  if (!control_.Picture()) return;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (HICON icon = static_cast<HICON>(
-          LoadImageA(instance, MAKEINTRESOURCEA(control_.Picture()), IMAGE_ICON, width, height, 0))) {
-    DrawIconEx(item.hDC, r.left, r.top, icon, width, height, 0, nullptr, DI_NORMAL);
-    DestroyIcon(icon);
-    return;
+  const RECT r = FormRect();
+  POINT origin;
+  SetViewportOrgEx(item.hDC, -r.left, -r.top, &origin);
+  form_.PaintBehind(item.hDC, r, this);
+  if (control_.Kind() == ControlKind::PictureBox) {
+    HBRUSH fill = CreateSolidBrush(ToColorRef(control_.BackColor()));
+    FillRect(item.hDC, &r, fill);
+    DeleteObject(fill);
   }
-  if (HBITMAP bitmap = static_cast<HBITMAP>(
-          LoadImageA(instance, MAKEINTRESOURCEA(control_.Picture()), IMAGE_BITMAP, 0, 0, 0))) {
-    BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
-    HDC memory = CreateCompatibleDC(item.hDC);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    SetStretchBltMode(item.hDC, COLORONCOLOR);
-    StretchBlt(item.hDC, r.left, r.top, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-  }
+  form_.System().DrawPicture(item.hDC, control_.Picture(), r);
+  SetViewportOrgEx(item.hDC, origin.x, origin.y, nullptr);
 }
 
 // ---------------------------------------------------------------------------
-// Mouse presses on labels and pictures, with the button and keys in the
+// The mouse on labels and pictures, with the button and keys in the
 // runtime's numbering and the position in twips.
 
 LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR self) {
   auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
-  try {
-    switch (message) {
-      case WM_LBUTTONDOWN: peer->OnMouseDown(1, wParam, lParam); break;
-      case WM_RBUTTONDOWN: peer->OnMouseDown(2, wParam, lParam); break;
-      case WM_MBUTTONDOWN: peer->OnMouseDown(4, wParam, lParam); break;
-      case WM_NCDESTROY: RemoveWindowSubclass(hwnd, MouseProc, 0); break;
-      default: break;
-    }
-  } catch (...) {
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, MouseProc, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+  }
+  // The window is looked up again after the event: a handler may unload
+  // the form, taking this control's window along.
+  Form& form = peer->form_.Model();
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE:
+      try {
+        peer->OnMouse(message, wParam, lParam);
+      } catch (...) {
+        ReportEventError("MouseProc of Formular " + form.Name());
+      }
+      if (!IsWindow(hwnd)) return 0;
+      break;
+    default: break;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-void Win32ControlPeer::OnMouseDown(int button, WPARAM keys, LPARAM position) {
-  int shift = 0;
-  if (keys & MK_SHIFT) shift |= 1;
-  if (keys & MK_CONTROL) shift |= 2;
-  if (GetKeyState(VK_MENU) < 0) shift |= 4;
+void Win32ControlPeer::OnMouse(UINT message, WPARAM keys, LPARAM position) {
   // Signed: a point left of or above the control is negative.
   const Win32WindowSystem& system = form_.System();
-  control_.UserMouseDown(button, shift, static_cast<float>(system.ToTwips(GET_X_LPARAM(position))),
-                         static_cast<float>(system.ToTwips(GET_Y_LPARAM(position))));
+  const float x = system.ToTwipsF(GET_X_LPARAM(position));
+  const float y = system.ToTwipsF(GET_Y_LPARAM(position));
+  const int shift = ShiftOf(keys);
+  switch (message) {
+    case WM_LBUTTONDOWN: control_.UserMouseDown(vbLeftButton, shift, x, y); break;
+    case WM_RBUTTONDOWN: control_.UserMouseDown(vbRightButton, shift, x, y); break;
+    case WM_MBUTTONDOWN: control_.UserMouseDown(vbMiddleButton, shift, x, y); break;
+    case WM_LBUTTONUP: control_.UserMouseUp(vbLeftButton, shift, x, y); break;
+    case WM_RBUTTONUP: control_.UserMouseUp(vbRightButton, shift, x, y); break;
+    case WM_MBUTTONUP: control_.UserMouseUp(vbMiddleButton, shift, x, y); break;
+    default: {
+      int buttons = 0;
+      if (keys & MK_LBUTTON) buttons |= vbLeftButton;
+      if (keys & MK_RBUTTON) buttons |= vbRightButton;
+      if (keys & MK_MBUTTON) buttons |= vbMiddleButton;
+      control_.UserMouseMove(buttons, shift, x, y);
+      break;
+    }
+  }
 }
 
 }  // namespace tavrel

@@ -1,27 +1,63 @@
-// A form's window: a borderless popup without taskbar button whose window
-// procedure only dispatches, each message to one handler below.
-#include "platform/win32/Win32WindowSystem.h"
+// A form's window: a borderless popup without taskbar button (the main
+// window), a fixed dialog with a caption bar, or a window never shown (the
+// notification area's). Its window procedure only dispatches, each message
+// to one handler below.
+#include <windowsx.h>
 
+#include <algorithm>
+
+#include "platform/win32/Win32WindowSystem.h"
 #include "platform/win32/WindowClasses.h"
 
 namespace tavrel {
 namespace {
-// The unload modes a form's QueryUnload is told.
-constexpr int kUnloadByUser = 0;     // the close request of the window
-constexpr int kUnloadBySession = 2;  // Windows is shutting down
+
+struct WindowStyle {
+  DWORD style, exStyle;
+};
+
+WindowStyle StyleOf(BorderStyle border) {
+  switch (border) {
+    // WS_EX_TOOLWINDOW keeps the window off the taskbar; WS_POPUP without a
+    // caption gives the borderless panel the program draws itself.
+    case BorderStyle::None: return {WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW};
+    case BorderStyle::FixedDialog:
+      return {WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME};
+    case BorderStyle::Hidden: return {WS_POPUP, WS_EX_TOOLWINDOW};
+  }
+  return {WS_POPUP, 0};
+}
+
+int ShiftOf(WPARAM keys) {
+  int shift = 0;
+  if (keys & MK_SHIFT) shift |= vbShiftMask;
+  if (keys & MK_CONTROL) shift |= vbCtrlMask;
+  if (GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
+  return shift;
+}
+
+int ButtonsOf(WPARAM keys) {
+  int buttons = 0;
+  if (keys & MK_LBUTTON) buttons |= vbLeftButton;
+  if (keys & MK_RBUTTON) buttons |= vbRightButton;
+  if (keys & MK_MBUTTON) buttons |= vbMiddleButton;
+  return buttons;
+}
+
 }  // namespace
 
-Win32FormPeer::Win32FormPeer(Win32WindowSystem& system, Form& form) : system_(system), form_(form) {
+Win32FormPeer::Win32FormPeer(Win32WindowSystem& system, Form& form)
+    : system_(system), form_(form) {
   brush_ = CreateSolidBrush(ToColorRef(form_.BackColor()));
   const Rect& b = form_.Bounds();
-  // WS_EX_TOOLWINDOW keeps the window off the taskbar; WS_POPUP without a
-  // caption gives the borderless panel the program draws itself.
-  hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kFormWindowClass, form_.Name().c_str(),
-                          WS_POPUP | WS_CLIPCHILDREN, system_.ToPixels(b.left), system_.ToPixels(b.top),
-                          system_.ToPixels(b.width), system_.ToPixels(b.height), nullptr, nullptr,
-                          GetModuleHandleA(nullptr), this);
+  const WindowStyle style = StyleOf(form_.Style());
+  HWND owner = form_.Owner() ? reinterpret_cast<HWND>(form_.Owner()->hwnd()) : nullptr;
+  const std::string title = form_.Caption().empty() ? form_.Name() : form_.Caption();
+  hwnd_ = CreateWindowExA(style.exStyle, kFormWindowClass, title.c_str(), style.style, system_.ToPixels(b.left),
+                          system_.ToPixels(b.top), system_.ToPixels(b.width), system_.ToPixels(b.height), owner,
+                          nullptr, GetModuleHandleA(nullptr), this);
   if (!hwnd_) Raise(errOutOfMemory, "Unable to create the window");
-  if (form_.Visible()) ShowWindow(hwnd_, SW_SHOW);
+  if (form_.TopMost()) Update(Prop::TopMost);
 }
 
 Win32FormPeer::~Win32FormPeer() {
@@ -48,12 +84,16 @@ LRESULT CALLBACK Win32FormPeer::WindowProc(HWND hwnd, UINT message, WPARAM wPara
   auto* peer = reinterpret_cast<Win32FormPeer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!peer) return DefWindowProcA(hwnd, message, wParam, lParam);
   // A run-time error in an event handler is the program's to trap; whatever
-  // slips through must not unwind into the system's dispatch code.
+  // slips through is reported and must not unwind into the system's code.
+  // The form outlives its window (a close may destroy the window and this
+  // peer on the way), so the report names the form.
+  Form& form = peer->form_;
   try {
     return peer->Dispatch(message, wParam, lParam);
   } catch (...) {
-    return 0;
+    ReportEventError("WindowProc of Formular " + form.Name());
   }
+  return 0;
 }
 
 LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -66,11 +106,26 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX: return OnCtlColor(message, wParam, lParam);
     case WM_DRAWITEM: return OnDrawItem(wParam, lParam);
     case WM_ERASEBKGND: return OnEraseBackground(reinterpret_cast<HDC>(wParam));
-    case WM_LBUTTONDOWN: return OnLeftButtonDown();
-    case WM_LBUTTONUP: return OnLeftButtonUp();
-    case WM_CLOSE: return OnClose(kUnloadByUser);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE: return OnMouse(message, wParam, lParam);
+    case WM_SETCURSOR: return OnSetCursor(wParam, lParam);
+    case WM_CLOSE: return OnClose(vbFormControlMenu);
+    // Windows may end the session: the answer is yes, and the end itself
+    // closes the window the way every other close does.
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION: return OnEndSession(wParam);
-    default: return DefWindowProcA(hwnd_, message, wParam, lParam);
+    default:
+      // Private and registered messages are the form's own business.
+      if (message >= WM_APP) {
+        form_.Form_Message(message, wParam, lParam);
+        return 0;
+      }
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
   }
 }
 
@@ -100,35 +155,88 @@ LRESULT Win32FormPeer::OnDrawItem(WPARAM, LPARAM lParam) {
 LRESULT Win32FormPeer::OnEraseBackground(HDC dc) {
   RECT client;
   GetClientRect(hwnd_, &client);
-  FillRect(dc, &client, brush_);
+  PaintBehind(dc, client, nullptr);
   return TRUE;
+}
+
+void Win32FormPeer::PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* above) {
+  FillRect(dc, &r, brush_);
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  if (form_.Picture()) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    system_.DrawPicture(dc, form_.Picture(), client);
+  }
+  for (Win32ControlPeer* peer : order_) {
+    if (peer == above) break;
+    if (!peer->IsPicture() || !IsWindowVisible(peer->hwnd())) continue;
+    const RECT pr = peer->FormRect();
+    RECT overlap;
+    if (!IntersectRect(&overlap, &pr, &r)) continue;
+    const Control& control = peer->Model();
+    if (control.Kind() == ControlKind::PictureBox) {
+      HBRUSH fill = CreateSolidBrush(ToColorRef(control.BackColor()));
+      FillRect(dc, &pr, fill);
+      DeleteObject(fill);
+    }
+    system_.DrawPicture(dc, control.Picture(), pr);
+  }
+  RestoreDC(dc, saved);
+}
+
+void Win32FormPeer::BackgroundChanged() {
+  ++backgroundGeneration_;
+  for (Win32ControlPeer* peer : order_) peer->ApplyBackground();
 }
 
 // A click is a press and a release on the background; a release that ends a
 // drag started elsewhere is none.
-LRESULT Win32FormPeer::OnLeftButtonDown() {
-  pressedOnBackground_ = true;
+LRESULT Win32FormPeer::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Signed: a point left of or above the window is negative.
+  const float x = system_.ToTwipsF(GET_X_LPARAM(lParam));
+  const float y = system_.ToTwipsF(GET_Y_LPARAM(lParam));
+  const int shift = ShiftOf(wParam);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      pressedOnBackground_ = true;
+      form_.Form_MouseDown(vbLeftButton, shift, x, y);
+      break;
+    case WM_RBUTTONDOWN: form_.Form_MouseDown(vbRightButton, shift, x, y); break;
+    case WM_MBUTTONDOWN: form_.Form_MouseDown(vbMiddleButton, shift, x, y); break;
+    case WM_LBUTTONUP:
+      form_.Form_MouseUp(vbLeftButton, shift, x, y);
+      if (pressedOnBackground_) {
+        pressedOnBackground_ = false;
+        form_.Form_Click();
+      }
+      break;
+    case WM_RBUTTONUP: form_.Form_MouseUp(vbRightButton, shift, x, y); break;
+    case WM_MBUTTONUP: form_.Form_MouseUp(vbMiddleButton, shift, x, y); break;
+    default: form_.Form_MouseMove(ButtonsOf(wParam), shift, x, y); break;
+  }
   return 0;
 }
 
-LRESULT Win32FormPeer::OnLeftButtonUp() {
-  if (!pressedOnBackground_) return 0;
-  pressedOnBackground_ = false;
-  form_.Form_Click();
-  return 0;
+// The hourglass of a busy program wins over every control's own pointer.
+LRESULT Win32FormPeer::OnSetCursor(WPARAM wParam, LPARAM lParam) {
+  MousePointer pointer = system_.ScreenPointer();
+  if (pointer == MousePointer::Default) {
+    if (Win32ControlPeer* peer = PeerOf(reinterpret_cast<HWND>(wParam))) pointer = peer->Model().Pointer();
+  }
+  if (pointer == MousePointer::Default || LOWORD(lParam) != HTCLIENT)
+    return DefWindowProcA(hwnd_, WM_SETCURSOR, wParam, lParam);
+  SetCursor(Win32WindowSystem::CursorOf(pointer));
+  return TRUE;
 }
 
 LRESULT Win32FormPeer::OnClose(int unloadMode) {
-  int cancel = 0;
-  form_.Form_QueryUnload(cancel, unloadMode);
-  // A form that lets the close happen and is still here is put away; the
-  // main window ends the process inside its own handler.
-  if (!cancel) form_.Hide();
+  form_.Unload(unloadMode);
   return 0;
 }
 
 LRESULT Win32FormPeer::OnEndSession(WPARAM ending) {
-  if (ending) OnClose(kUnloadBySession);
+  if (ending) OnClose(vbAppWindows);
   return 0;
 }
 
@@ -137,11 +245,22 @@ LRESULT Win32FormPeer::OnEndSession(WPARAM ending) {
 void Win32FormPeer::Update(Prop what) {
   switch (what) {
     case Prop::Bounds: ApplyBounds(); break;
+    case Prop::Caption: ApplyCaption(); break;
     case Prop::Visible: ShowWindow(hwnd_, form_.Visible() ? SW_SHOW : SW_HIDE); break;
     case Prop::BackColor:
       if (brush_) DeleteObject(brush_);
       brush_ = CreateSolidBrush(ToColorRef(form_.BackColor()));
+      BackgroundChanged();
       InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
+    case Prop::Picture:
+      BackgroundChanged();
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
+    // No SWP_NOACTIVATE: the window joins or leaves the top band and is
+    // activated, as the program's "Always on top" has always done.
+    case Prop::TopMost:
+      SetWindowPos(hwnd_, form_.TopMost() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       break;
     default: break;
   }
@@ -153,12 +272,42 @@ void Win32FormPeer::ApplyBounds() {
                system_.ToPixels(b.height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Win32FormPeer::ApplyCaption() {
+  const std::string title = form_.Caption().empty() ? form_.Name() : form_.Caption();
+  SetWindowTextA(hwnd_, title.c_str());
+}
+
 std::unique_ptr<ControlPeer> Win32FormPeer::CreateControlPeer(Control& control) {
   return std::make_unique<Win32ControlPeer>(*this, control);
 }
 
 void Win32FormPeer::Refresh() {
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Win32FormPeer::BringToTop() {
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(hwnd_);
+}
+
+// The system moves the window with the mouse as if its caption were held.
+void Win32FormPeer::Drag() {
+  ReleaseCapture();
+  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+// The owner stays disabled while the form is up, as under any modal dialog;
+// the quit of the program's loop is left for that loop.
+void Win32FormPeer::RunModal() {
+  HWND owner = GetWindow(hwnd_, GW_OWNER);
+  if (owner) EnableWindow(owner, FALSE);
+  HWND self = hwnd_;
+  while (IsWindow(self) && IsWindowVisible(self) && form_.Visible() && form_.Loaded())
+    if (!system_.PumpOne()) break;
+  if (owner) {
+    EnableWindow(owner, TRUE);
+    if (IsWindowVisible(owner)) SetForegroundWindow(owner);
+  }
 }
 
 HWND Win32FormPeer::Tooltip() {
@@ -170,9 +319,15 @@ HWND Win32FormPeer::Tooltip() {
   return tooltip_;
 }
 
-void Win32FormPeer::Attach(Win32ControlPeer* peer) { children_[peer->hwnd()] = peer; }
+void Win32FormPeer::Attach(Win32ControlPeer* peer) {
+  children_[peer->hwnd()] = peer;
+  order_.push_back(peer);
+}
 
-void Win32FormPeer::Detach(Win32ControlPeer* peer) { children_.erase(peer->hwnd()); }
+void Win32FormPeer::Detach(Win32ControlPeer* peer) {
+  children_.erase(peer->hwnd());
+  order_.erase(std::remove(order_.begin(), order_.end(), peer), order_.end());
+}
 
 Win32ControlPeer* Win32FormPeer::PeerOf(HWND child) const {
   const auto it = children_.find(child);

@@ -1,8 +1,11 @@
 // The window system's program-wide part: window classes, the display's
-// resolution and font, message boxes, the message loop and the timers.
+// resolution, the shared fonts and pictures, message boxes, popup menus,
+// the message loop and the timers.
 #include "platform/win32/Win32WindowSystem.h"
 
 #include "platform/win32/WindowClasses.h"
+#include <algorithm>
+
 #include "platform/win32/resource.h"
 
 namespace tavrel {
@@ -30,14 +33,133 @@ Win32WindowSystem::Win32WindowSystem() {
     ReleaseDC(nullptr, screen);
   }
   if (dpi_ <= 0) dpi_ = 96;
-  font_ = CreateFontA(-MulDiv(8, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_SWISS, "MS Shell Dlg");
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
   if (timerWindow_) DestroyWindow(timerWindow_);
-  if (font_) DeleteObject(font_);
+  for (auto& font : fonts_) DeleteObject(font.second);
+  for (auto& bitmap : bitmaps_) DeleteObject(bitmap.second.handle);
+  for (auto& icon : icons_) DestroyIcon(icon.second);
+}
+
+HFONT Win32WindowSystem::FontOf(const Font& font) {
+  const auto key = std::make_tuple(font.name, font.size, font.bold);
+  const auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  HFONT handle = CreateFontA(-MulDiv(font.size, dpi_, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, font.name.c_str());
+  fonts_[key] = handle;
+  return handle;
+}
+
+// ---------------------------------------------------------------------------
+// Pictures. A bitmap resource N is drawn for 96 DPI; N + 1000, where the
+// program has it, for 192 DPI. The one that needs the least enlarging is
+// taken: shrinking a big picture keeps it sharp, enlarging a small one blurs.
+
+const Win32WindowSystem::Bitmap* Win32WindowSystem::BitmapOf(int id) {
+  const auto it = bitmaps_.find(id);
+  if (it != bitmaps_.end()) return it->second.handle ? &it->second : nullptr;
+  Bitmap& bitmap = bitmaps_[id];
+  // A DIB section keeps the bitmap's own colour depth and alpha channel.
+  bitmap.handle = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
+                                                  LR_CREATEDIBSECTION));
+  if (!bitmap.handle) return nullptr;
+  DIBSECTION info{};
+  GetObjectA(bitmap.handle, sizeof info, &info);
+  bitmap.width = info.dsBm.bmWidth;
+  bitmap.height = info.dsBm.bmHeight;
+  bitmap.alpha = info.dsBm.bmBitsPixel == 32;
+  return &bitmap;
+}
+
+HICON Win32WindowSystem::IconOf(int id, int size) {
+  const auto key = std::make_pair(id, size);
+  const auto it = icons_.find(key);
+  if (it != icons_.end()) return it->second;
+  HICON icon = static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  icons_[key] = icon;
+  return icon;
+}
+
+bool Win32WindowSystem::DrawPicture(HDC dc, int id, const RECT& r) {
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (id <= 0 || width <= 0 || height <= 0) return false;
+  const Bitmap* small = BitmapOf(id);
+  if (!small) {
+    HICON icon = IconOf(id, std::min(width, height));
+    if (!icon) return false;
+    DrawIconEx(dc, r.left, r.top, icon, width, height, 0, nullptr, DI_NORMAL);
+    return true;
+  }
+  const Bitmap* big = BitmapOf(id + 1000);
+  const Bitmap* use = big && (width > small->width || height > small->height) ? big : small;
+  HDC memory = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(memory, use->handle);
+  if (use->alpha) {
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, r.left, r.top, width, height, memory, 0, 0, use->width, use->height, blend);
+  } else {
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, r.left, r.top, width, height, memory, 0, 0, use->width, use->height, SRCCOPY);
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  return true;
+}
+
+WindowHandle Win32WindowSystem::IconHandle(int picture) {
+  return reinterpret_cast<WindowHandle>(IconOf(picture, GetSystemMetrics(SM_CXSMICON)));
+}
+
+HCURSOR Win32WindowSystem::CursorOf(MousePointer pointer) {
+  switch (pointer) {
+    case MousePointer::Arrow: return LoadCursorA(nullptr, IDC_ARROW);
+    case MousePointer::Hourglass: return LoadCursorA(nullptr, IDC_WAIT);
+    case MousePointer::ArrowQuestion: return LoadCursorA(nullptr, IDC_HELP);
+    case MousePointer::Hand: return LoadCursorA(nullptr, IDC_HAND);
+    case MousePointer::Default: break;
+  }
+  return nullptr;
+}
+
+void Win32WindowSystem::SetScreenPointer(MousePointer pointer) {
+  screenPointer_ = pointer;
+  // Shown at once: a program that is about to block sends no WM_SETCURSOR.
+  SetCursor(CursorOf(pointer == MousePointer::Default ? MousePointer::Arrow : pointer));
+}
+
+unsigned Win32WindowSystem::RegisterMessage(const std::string& name) {
+  return RegisterWindowMessageA(name.c_str());
+}
+
+int Win32WindowSystem::PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) {
+  HWND hwnd = reinterpret_cast<HWND>(owner.hwnd());
+  HMENU menu = CreatePopupMenu();
+  if (!menu || !hwnd) return -1;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!items[i].visible) continue;
+    const UINT id = static_cast<UINT>(i + 1);
+    if (items[i].caption == "-")
+      AppendMenuA(menu, MF_SEPARATOR, id, nullptr);
+    else
+      AppendMenuA(menu, MF_STRING | (items[i].enabled ? MF_ENABLED : MF_GRAYED), id, items[i].caption.c_str());
+  }
+  if (defaultIndex >= 0) SetMenuDefaultItem(menu, static_cast<UINT>(defaultIndex + 1), FALSE);
+  POINT at{};
+  GetCursorPos(&at);
+  // A menu of a window that is not in the foreground does not close when
+  // the user clicks elsewhere; the WM_NULL afterwards lets the next popup
+  // of a notification-area icon open on the first click.
+  SetForegroundWindow(hwnd);
+  const int chosen = static_cast<int>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_LEFTBUTTON, at.x,
+                                                       at.y, hwnd, nullptr));
+  PostMessageA(hwnd, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+  return chosen - 1;
 }
 
 void Win32WindowSystem::RegisterClasses() {
@@ -93,6 +215,11 @@ void Win32WindowSystem::DoEvents() {
   }
 }
 
+void Win32WindowSystem::WaitForEvents(unsigned ms) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+  DoEvents();
+}
+
 int Win32WindowSystem::RunMessageLoop() {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -101,6 +228,20 @@ int Win32WindowSystem::RunMessageLoop() {
     DispatchMessageA(&msg);
   }
   return static_cast<int>(msg.wParam);
+}
+
+bool Win32WindowSystem::PumpOne() {
+  MSG msg;
+  const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+  if (got <= 0) {
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  if (!IsFormKeyboardMessage(msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
 }
 
 WindowHandle Win32WindowSystem::DesktopWindow() {
@@ -149,10 +290,7 @@ LRESULT CALLBACK Win32WindowSystem::TimerWindowProc(HWND hwnd, UINT message, WPA
   auto* system = reinterpret_cast<Win32WindowSystem*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (message != WM_TIMER || !system) return DefWindowProcA(hwnd, message, wParam, lParam);
   // No exception may cross into the system's message dispatch.
-  try {
-    system->OnTimer(wParam);
-  } catch (...) {
-  }
+  GuardEvent("TimerProc of the window system", [&] { system->OnTimer(wParam); });
   return 0;
 }
 

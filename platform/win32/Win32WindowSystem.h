@@ -1,12 +1,18 @@
-// The window system on Win32: a borderless top-level popup per form, a real
-// child window per control (so screen readers and the test driver can read
-// them by control ID), SetTimer for timers, MessageBoxA for message boxes.
-// The form and control objects of platform/Forms.h stay the truth; the
-// windows mirror them and report what the user did through Control::User*.
+// The window system on Win32: a top-level window per form, a real child
+// window per control (so screen readers and the test driver can read them
+// by control ID), SetTimer for timers, MessageBoxA for message boxes,
+// TrackPopupMenuEx for popup menus. The form and control objects of
+// platform/Forms.h stay the truth; the windows mirror them and report what
+// the user did through Control::User* and the Form_* events.
+//
+// Fonts and pictures are made once and shared: a font per face, size and
+// weight at the display's resolution; a picture per resource and size, from
+// the bitmap drawn for the nearest resolution (N, or N + 1000 for 200 %).
 #pragma once
 
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "platform/Forms.h"
 #include "platform/win32/Win32.h"
@@ -28,17 +34,35 @@ class Win32WindowSystem : public IWindowSystem {
   std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
   int MessageBox(const std::string& text, const std::string& title, long style) override;
   void DoEvents() override;
+  void WaitForEvents(unsigned ms) override;
   WindowHandle DesktopWindow() override;
   long ScreenWidthTwips() override;
   long ScreenHeightTwips() override;
+  void SetScreenPointer(MousePointer pointer) override;
+  unsigned RegisterMessage(const std::string& name) override;
+  int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
+  WindowHandle IconHandle(int picture) override;
 
   // Twips at the display's own resolution.
+  int Dpi() const { return dpi_; }
   int ToPixels(long twips) const;
   long ToTwips(int pixels) const;
-  HFONT Font() const { return font_; }
+  float ToTwipsF(int pixels) const { return pixels * 1440.0f / dpi_; }
+
+  // Shared GDI objects, owned here and deleted with the window system.
+  HFONT FontOf(const Font& font);
+  // Draws picture `id` (a bitmap, with or without alpha, or an icon) into
+  // the rectangle; false when the program has no such picture.
+  bool DrawPicture(HDC dc, int id, const RECT& r);
+  // The pointer a window shows: the program-wide one while it is set.
+  MousePointer ScreenPointer() const { return screenPointer_; }
+  static HCURSOR CursorOf(MousePointer pointer);
 
   // The program's message loop: runs until WM_QUIT and returns its code.
   int RunMessageLoop();
+  // One round of the loop: waits for a message and dispatches it; false at
+  // WM_QUIT, which is left in the queue for the outer loop.
+  bool PumpOne();
 
   // Timers.
   HWND TimerWindow();
@@ -46,16 +70,26 @@ class Win32WindowSystem : public IWindowSystem {
   void RemoveTimer(UINT_PTR id);
 
  private:
+  struct Bitmap {
+    HBITMAP handle = nullptr;
+    int width = 0, height = 0;
+    bool alpha = false;
+  };
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnTimer(UINT_PTR id);
   void RegisterClasses();
+  const Bitmap* BitmapOf(int id);
+  HICON IconOf(int id, int size);
 
   int dpi_ = 96;
-  HFONT font_ = nullptr;
   bool registered_ = false;
   HWND timerWindow_ = nullptr;
   UINT_PTR nextTimerId_ = 1;
   std::map<UINT_PTR, Win32TimerPeer*> timers_;
+  std::map<std::tuple<std::string, int, bool>, HFONT> fonts_;
+  std::map<int, Bitmap> bitmaps_;
+  std::map<std::pair<int, int>, HICON> icons_;
+  MousePointer screenPointer_ = MousePointer::Default;
 };
 
 class Win32FormPeer : public FormPeer {
@@ -67,6 +101,9 @@ class Win32FormPeer : public FormPeer {
   std::unique_ptr<ControlPeer> CreateControlPeer(Control& control) override;
   void Refresh() override;
   WindowHandle Handle() override { return reinterpret_cast<WindowHandle>(hwnd_); }
+  void BringToTop() override;
+  void Drag() override;
+  void RunModal() override;
 
   HWND hwnd() const { return hwnd_; }
   Form& Model() { return form_; }
@@ -77,6 +114,14 @@ class Win32FormPeer : public FormPeer {
   // A control's position, visibility or enabled state passes on to the
   // controls it contains.
   void UpdateContained(const Control& container, Prop what);
+  // Paints what lies behind `above` at `r` (form coordinates, pixels) into
+  // a DC whose origin is the form's: the back colour, the form's picture and
+  // every picture control made before `above`.
+  void PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* above);
+  // Counts changes of what the pictures show, so that transparent controls
+  // know when to repaint their backgrounds.
+  unsigned BackgroundGeneration() const { return backgroundGeneration_; }
+  void BackgroundChanged();
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static bool IsFormWindow(HWND hwnd);
@@ -88,12 +133,13 @@ class Win32FormPeer : public FormPeer {
   LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnDrawItem(WPARAM wParam, LPARAM lParam);
   LRESULT OnEraseBackground(HDC dc);
-  LRESULT OnLeftButtonDown();
-  LRESULT OnLeftButtonUp();
+  LRESULT OnMouse(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
   LRESULT OnClose(int unloadMode);
   LRESULT OnEndSession(WPARAM ending);
   Win32ControlPeer* PeerOf(HWND child) const;
   void ApplyBounds();
+  void ApplyCaption();
 
   Win32WindowSystem& system_;
   Form& form_;
@@ -101,7 +147,9 @@ class Win32FormPeer : public FormPeer {
   HWND tooltip_ = nullptr;
   HBRUSH brush_ = nullptr;
   bool pressedOnBackground_ = false;
+  unsigned backgroundGeneration_ = 1;
   std::map<HWND, Win32ControlPeer*> children_;
+  std::vector<Win32ControlPeer*> order_;  // creation order: bottom to top
 };
 
 class Win32ControlPeer : public ControlPeer {
@@ -112,17 +160,21 @@ class Win32ControlPeer : public ControlPeer {
   void Update(Prop what) override;
   HWND hwnd() const { return hwnd_; }
   Control& Model() { return control_; }
+  bool IsPicture() const;
+  // The control's rectangle in the form, pixels.
+  RECT FormRect() const;
 
   // Events the form's window procedure hands on.
   void OnCommand(WORD code);
   void OnNotify(const NMHDR& header);
   HBRUSH OnCtlColor(HDC dc);
   void OnDrawItem(const DRAWITEMSTRUCT& item);
-  void OnMouseDown(int button, WPARAM keys, LPARAM position);
+  void OnMouse(UINT message, WPARAM keys, LPARAM position);
 
   void ApplyBounds();
   void ApplyVisible();
   void ApplyEnabled();
+  void ApplyBackground();
 
  private:
   static LRESULT CALLBACK MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -135,6 +187,8 @@ class Win32ControlPeer : public ControlPeer {
   void ApplyDate();
   void ApplyToolTip();
   void ApplyColors();
+  void ApplyFont();
+  HBRUSH TransparentBrush();
   void DrawButton(const DRAWITEMSTRUCT& item);
   void DrawPicture(const DRAWITEMSTRUCT& item);
   std::string WindowText() const;
@@ -143,6 +197,9 @@ class Win32ControlPeer : public ControlPeer {
   Control& control_;
   HWND hwnd_ = nullptr;
   HBRUSH brush_ = nullptr;
+  // A transparent control's background: what lies behind it, as a brush.
+  HBRUSH behind_ = nullptr;
+  unsigned behindGeneration_ = 0;
   bool echo_ = false;        // our own change is on its way back as a notification
   bool hasToolTip_ = false;
 };

@@ -279,10 +279,26 @@ TEST_F(WindowSystemTest, MouseDownOnAPictureReportsButtonAndTwips) {
   EXPECT_EQ(y, static_cast<float>(MulDiv(2, 1440, dpi)));
 }
 
-TEST_F(WindowSystemTest, AnExceptionInAHandlerStopsAtTheWindowProcedure) {
-  form.button.Click = [] { throw std::runtime_error("handler failed"); };
+TEST_F(WindowSystemTest, AnExceptionInAHandlerIsReportedAtTheWindowProcedure) {
+  std::string where, description;
+  long number = 0;
+  SetEventErrorHandler([&](const std::string& w, long n, const std::string& d) {
+    where = w;
+    number = n;
+    description = d;
+  });
+  form.button.Click = [] { throw RuntimeError(errOverflow); };
   SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(502, BN_CLICKED), reinterpret_cast<LPARAM>(Item(502)));
-  SUCCEED();
+  SetEventErrorHandler(nullptr);
+  EXPECT_EQ(where, "WindowProc of Formular TestForm");
+  EXPECT_EQ(number, errOverflow);
+  EXPECT_EQ(description, "Overflow");
+}
+
+TEST_F(WindowSystemTest, RegisteredMessagesKeepTheirNumber) {
+  const unsigned created = Sys().windows->RegisterMessage("TaskbarCreated");
+  EXPECT_GE(created, 0xC000u);
+  EXPECT_EQ(Sys().windows->RegisterMessage("TaskbarCreated"), created);
 }
 
 TEST_F(WindowSystemTest, AnEnabledTimerTicksAndADisabledOneDoesNot) {

@@ -1,0 +1,214 @@
+// The main window's own events: loading and closing, the four views and the
+// home position, dragging, the options that act at once and the links.
+// Every handler runs its statements through a trap that reports to the
+// error log and goes on; closing skips its errors silently.
+#include <cmath>
+
+#include "app/A_Tavrel_Main.h"
+#include "app/FrmMain.h"
+#include "internet/VRN_Internet.h"
+#include "platform/Platform.h"
+#include "support/ErrorTrap.h"
+#include "support/Globals.h"
+#include "support/VRN_Registry.h"
+#include "support/VRN_WindowsTopMost.h"
+#include "timesync/VRN_TimeSync.h"
+
+namespace tavrel {
+namespace {
+
+std::string Procedure(const char* handler) { return std::string(handler) + " of Formular FrmMain"; }
+
+const char* const kRunKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+constexpr int kShowNormal = 5;  // SW_SHOW
+constexpr long kFarewellSeconds = 2;
+
+// Whole seconds since midnight, rounded.
+long SecondsSinceMidnight() {
+  const DateTime now = Sys().clock->Now();
+  return std::lround((now.Serial() - std::floor(now.Serial())) * 86400.0) % 86400;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Loading and closing
+
+void FrmMain::Form_Load() {
+  ErrorTrap trap(kSourceMain, Procedure("Form_Load"));
+  trap(10, [&] { SetWidth(kMainWidth); });
+  trap(20, [&] { Load_Registry(); });
+  trap(30, [&] { lblTimeHeader.SetVisible(false); });
+  trap(40, [&] {
+    if (chkVoice.Value() == 1) Speak("welcome to a tavrel");
+  });
+  trap(50, [&] { Show(); });
+  ReadTimeZone();
+  trap(70, [&] {
+    if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
+  });
+}
+
+// Every way of closing ends here: the close box, "&Exit", the end of a
+// timed exit and Windows shutting down. The process ends inside, so the
+// close is never cancelled.
+void FrmMain::Form_QueryUnload(int& cancel, int) {
+  cancel = 1;
+  Form_Unload(cancel);
+}
+
+void FrmMain::cmdExit_Click() {
+  int cancel = 1;
+  Form_Unload(cancel);
+}
+
+// Every step runs whatever the one before did; errors are skipped silently.
+void FrmMain::Form_Unload(int&) {
+  ErrorTrap::Quietly([&] {
+    if (chkVoice.Value() != 1) return;
+    Speak("goodbye and have a very nice day");
+    // Seconds since midnight start again at 0 after midnight; the count
+    // from the start keeps the wait at two seconds across it.
+    const long start = SecondsSinceMidnight();
+    while ((SecondsSinceMidnight() - start + 86400) % 86400 < kFarewellSeconds) Sys().windows->WaitForEvents(50);
+  });
+  ErrorTrap::Quietly([&] { Save_Registry(); });
+  ErrorTrap::Quietly([&] {
+    // Index 0 is the main window itself, which is not unloaded here.
+    const std::vector<Form*> forms = LoadedForms();
+    for (std::size_t i = forms.size(); i-- > 1;) forms[i]->Unload();
+  });
+  ErrorTrap::Quietly([&] { SetErrorDisplay(nullptr); });
+  ErrorTrap::Quietly([&] { MainForm = nullptr; });
+  Sys().process->End();
+}
+
+// The voice speaks from the speech set-up; until a speech engine exists
+// there is nothing to speak with.
+void FrmMain::Speak(const std::string&) {}
+
+// ---------------------------------------------------------------------------
+// Views: chosen by the window's size alone.
+
+void FrmMain::ShowSmallClock(bool small) {
+  SetHeight(small ? kSmallClockHeight : kCompactHeight);
+  SetWidth(kMainWidth);
+  imgMinimize.SetToolTip(small ? "enlarge Clock" : "small Clock");
+  lblTimeHeader.SetVisible(small);
+}
+
+void FrmMain::imgMinimize_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("imgMinimize_Click"));
+  bool small = false;
+  trap(10, [&] { small = Height() != kSmallClockHeight; });
+  trap(20, [&] { ShowSmallClock(small); });
+  if (small) trap(30, [&] { cmdOptions.SetCaption("&Options"); });
+}
+
+void FrmMain::cmdOptions_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("cmdOptions_Click"));
+  bool open = false;
+  trap(10, [&] { open = cmdOptions.Caption() == "&Options"; });
+  if (open) {
+    trap(20, [&] { cmdOptions.SetCaption("Save &Options"); });
+    trap(30, [&] { SetHeight(kOptionsHeight); });
+    trap(40, [&] { SetWidth(kMainWidth); });
+    return;
+  }
+  trap(50, [&] { cmdOptions.SetCaption("&Options"); });
+  trap(60, [&] { SetHeight(kCompactHeight); });
+  trap(70, [&] { SetWidth(kMainWidth); });
+  trap(80, [&] { Save_Registry(); });
+}
+
+// From any view but the compact one this returns to the compact view; from
+// the options view it leaves "Save &Options" on the button.
+void FrmMain::cmdInfo_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("cmdInfo_Click"));
+  bool compact = false;
+  trap(10, [&] { compact = Height() == kCompactHeight; });
+  trap(20, [&] { SetHeight(compact ? kZoneHeight : kCompactHeight); });
+  trap(30, [&] { SetWidth(compact ? kZoneWidth : kMainWidth); });
+  trap(40, [&] { Save_Registry(); });
+}
+
+// The top right corner of the screen, computed with the width the window
+// has before the small clock resets it.
+void FrmMain::form_click() {
+  ErrorTrap trap(kSourceMain, Procedure("form_click"));
+  trap(10, [&] { SetTop(30); });
+  trap(20, [&] {
+    const long screen = Sys().windows->ScreenWidthTwips();
+    SetLeft(screen - (Width() + screen / 17));
+  });
+  trap(30, [&] { ShowSmallClock(true); });
+  trap(40, [&] { cmdOptions.SetCaption("&Options"); });
+}
+
+void FrmMain::Image1_MouseDown(int button, int, float, float) {
+  ErrorTrap trap(kSourceMain, Procedure("Image1_MouseDown"));
+  if (button == vbRightButton) {
+    trap(10, [&] { ShowTrayMenu(); });
+    return;
+  }
+  if (button == vbMiddleButton) return;
+  trap(20, [&] { Drag(); });
+}
+
+// The notification area's menu comes with the tray form; until then a
+// right click on the picture opens nothing.
+void FrmMain::ShowTrayMenu() {}
+
+// ---------------------------------------------------------------------------
+// Options that act at once.
+
+void FrmMain::chkWinOnTop_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("chkWinOnTop_Click"));
+  trap(10, [&] {
+    if (chkWinOnTop.Value() == 1) tavrel::SetTopMost(*this);
+    else tavrel::SetNotTopMost(*this);
+  });
+}
+
+// The entry is rewritten at every start (restoring the ticked box runs
+// this), so it always names where the program is now. The path is quoted:
+// unquoted, a folder with blanks (C:\Program Files\...) makes Windows try
+// C:\Program.exe first.
+void FrmMain::chkStartWithWindow_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("chkStartWithWindow_Click"));
+  trap(10, [&] {
+    const std::string entry = kRunKey + ProgramName;
+    if (chkStartWithWindow.Value() == 1)
+      CreateKey(entry, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
+    else
+      DeleteKey(entry);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Links: pages of the maker's web site in the default browser.
+
+void FrmMain::OpenPage(const char* handler, const std::string& path) {
+  ErrorTrap trap(kSourceMain, Procedure(handler));
+  trap(10, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + path, "", "", kShowNormal); });
+}
+
+void FrmMain::lblHelp_Click() { OpenPage("lblHelp_Click", "/vrn/products/tavrel_e.htm"); }
+
+void FrmMain::lblVRNHome_Click() { OpenPage("lblVRNHome_Click", "/vrn"); }
+
+void FrmMain::Label11_Click() { OpenPage("Label11_Click", "/vrn/support/BugReport.htm"); }
+
+// The About window comes with its own form; until then a short box says
+// what it will.
+void FrmMain::lblShowAbout_Click() {
+  ErrorTrap trap(kSourceMain, Procedure("lblShowAbout_Click"));
+  trap(10, [&] {
+    const VersionNumbers v = Sys().process->Version();
+    Sys().windows->MessageBox(ProductSource() + "\r\nVersion " + std::to_string(v.major) + "." +
+                                  std::to_string(v.minor) + "." + std::to_string(v.revision),
+                              "About " + ProductSource(), vbOKOnly | vbInformation);
+  });
+}
+
+}  // namespace tavrel
