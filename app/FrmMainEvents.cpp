@@ -21,12 +21,21 @@ std::string Procedure(const char* handler) { return std::string(handler) + " of 
 
 const char* const kRunKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 constexpr int kShowNormal = 5;  // SW_SHOW
-constexpr long kFarewellSeconds = 2;
+constexpr double kFarewellSeconds = 2;
 
-// Whole seconds since midnight, rounded.
-long SecondsSinceMidnight() {
+double SecondsSinceMidnight() {
   const DateTime now = Sys().clock->Now();
-  return std::lround((now.Serial() - std::floor(now.Serial())) * 86400.0) % 86400;
+  return (now.Serial() - std::floor(now.Serial())) * 86400.0;
+}
+
+// Seconds from `start` (seconds since midnight) to now. The count starts
+// again at 0 after midnight; a difference of more than half a day is one
+// that went across it.
+double SecondsSince(double start) {
+  double elapsed = SecondsSinceMidnight() - start;
+  if (elapsed < -43200) elapsed += 86400;
+  if (elapsed > 43200) elapsed -= 86400;
+  return elapsed;
 }
 
 }  // namespace
@@ -67,10 +76,9 @@ void FrmMain::Form_Unload(int&) {
   ErrorTrap::Quietly([&] {
     if (chkVoice.Value() != 1) return;
     Speak("goodbye and have a very nice day");
-    // Seconds since midnight start again at 0 after midnight; the count
-    // from the start keeps the wait at two seconds across it.
-    const long start = SecondsSinceMidnight();
-    while ((SecondsSinceMidnight() - start + 86400) % 86400 < kFarewellSeconds) Sys().windows->WaitForEvents(50);
+    // From the start rounded to a whole second: between 1.5 and 2.5 s.
+    const double start = std::round(SecondsSinceMidnight());
+    while (SecondsSince(start) < kFarewellSeconds) Sys().windows->WaitForEvents(50);
   });
   ErrorTrap::Quietly([&] { Save_Registry(); });
   ErrorTrap::Quietly([&] {
