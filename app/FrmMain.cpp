@@ -18,7 +18,7 @@ constexpr long kLinkBlue = 0xFF8080;    // RGB(128, 128, 255)
 
 const Font kNormal{"Tahoma", 8, false};
 const Font kBold{"Tahoma", 8, true};
-const Font kClock{"Tahoma", 10, true};
+const Font kClock{"Tahoma", 9, true};
 const Font kSmall{"Tahoma", 7, false};
 
 using K = ControlKind;
@@ -34,13 +34,13 @@ FrmMain::FrmMain()
       imgHome(*this, IDC_imgHome, K::Image, "imgHome", {3945, 15, 150, 165}),
       lblTimeHeader(*this, IDC_lblTimeHeader, K::Label, "lblTimeHeader", {2280, -15, 1100, 210}),
       Label1(*this, IDC_Label1, K::Label, "Label1", {930, 240, 1080, 195}),
-      lblTime(*this, IDC_lblTime, K::Label, "lblTime", {2325, 225, 1500, 255}),
+      lblTime(*this, IDC_lblTime, K::Label, "lblTime", {2325, 225, 1035, 255}),
       ImgStop(*this, IDC_ImgStop, K::Image, "ImgStop", {300, 315, 480, 480}),
       imgCountdown(*this, IDC_imgCountdown, K::Image, "imgCountdown", {3360, 315, 480, 480}),
       cmdTimeSync(*this, IDC_cmdTimeSync, K::Button, "cmdTimeSync", {960, 480, 1455, 255}),
       optusnavy(*this, IDC_optusnavy, K::OptionButton, "optusnavy", {2520, 420, 855, 195}),
       optebay(*this, IDC_optebay, K::OptionButton, "optebay", {2520, 615, 855, 195}),
-      Label4(*this, IDC_Label4, K::Label, "Label4", {930, 795, 795, 165}),
+      Label4(*this, IDC_Label4, K::Label, "Label4", {930, 795, 840, 165}),
       lblLastUpdate(*this, IDC_lblLastUpdate, K::Label, "lblLastUpdate", {1770, 795, 1560, 165}),
       lblHelp(*this, IDC_lblHelp, K::Label, "lblHelp", {360, 810, 330, 195}),
       lblShowAbout(*this, IDC_lblShowAbout, K::Label, "lblShowAbout", {3375, 810, 420, 195}),
@@ -94,6 +94,7 @@ FrmMain::FrmMain()
   Design();
   DesignOptions();
   DesignZonePanel();
+  Colour();
   Connect();
   SetErrorDisplay(this);
 }
@@ -152,9 +153,11 @@ void FrmMain::Design() {
   imgClock.SetVisible(false);
   imgYak.SetPicture(IDB_YAK);
   imgYak.SetVisible(false);
+}
 
-  // Texts on the panel's picture show it through; the rest stands on the
-  // window's grey. Captions without a colour of their own are white.
+// Texts on the panel's picture show it through; the rest stands on the
+// window's grey. Captions without a colour of their own are white.
+void FrmMain::Colour() {
   for (Control* control : Controls()) {
     const ControlKind kind = control->Kind();
     if (kind == K::Button) control->SetBackColor(kButtonYellow);
@@ -201,6 +204,7 @@ void FrmMain::DesignOptions() {
   chkDT.SetCaption("Adjust clock for daylight savings changes");
   chkDT.SetValue(1);
   lblInfo.Add(7, {120, 2400, 3615, 195}, &Frame2).SetCaption(" (check this function also in the Windows settings!)");
+  lblInfo(7).SetFont(kSmall);
   Label11.SetCaption("bug report");
   Label11.SetForeColor(kLinkBlue);
   Label11.SetPointer(MousePointer::Hand);
@@ -229,17 +233,6 @@ void FrmMain::DesignZonePanel() {
   Label6.SetCaption("min.");
   Label7.SetCaption("min.");
   Label12.SetCaption("24h Format : hh:mm:ss");
-  for (int i = 0; i <= 8; ++i) {
-    if (!lblInfo.Has(i)) continue;
-    lblInfo(i).SetBackColor(kWindowGrey);
-    lblInfo(i).SetForeColor(kWhite);
-  }
-  for (int i = 0; i <= 6; ++i) {
-    lblInfoValue(i).SetBackColor(kWindowGrey);
-    lblInfoValue(i).SetForeColor(kWhite);
-  }
-  lblUT(7).SetBackColor(kWindowGrey);
-  lblUT(7).SetForeColor(kWhite);
 }
 
 void FrmMain::Connect() {

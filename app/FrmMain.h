@@ -156,6 +156,7 @@ class FrmMain : public Form, public IErrorDisplay {
   void Design();
   void DesignOptions();
   void DesignZonePanel();
+  void Colour();
   void Connect();
   void ReadTimeZone();
   void ShowSmallClock(bool small);

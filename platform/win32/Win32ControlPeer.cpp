@@ -130,6 +130,7 @@ void Win32ControlPeer::Create() {
   if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
     UseClassicLook(hwnd_);
   if (HasMouseEvents(control_.Kind())) SetWindowSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (control_.Kind() == ControlKind::Frame) SetWindowSubclass(hwnd_, FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
   ApplyBounds();
 }
 
@@ -433,6 +434,20 @@ LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wPa
     default: break;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// A group box paints its border and caption but not its inside, and the form
+// does not paint under its children: the frame fills itself with its back
+// colour first.
+LRESULT CALLBACK Win32ControlPeer::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, FrameProc, 0);
+  if (message != WM_ERASEBKGND) return DefSubclassProc(hwnd, message, wParam, lParam);
+  auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  FillRect(reinterpret_cast<HDC>(wParam), &r, peer->brush_);
+  return TRUE;
 }
 
 void Win32ControlPeer::OnMouse(UINT message, WPARAM keys, LPARAM position) {

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/Win32WindowSystem.h"
 #include "platform/win32/WindowClasses.h"
@@ -57,7 +58,7 @@ Win32FormPeer::Win32FormPeer(Win32WindowSystem& system, Form& form)
                           system_.ToPixels(b.top), system_.ToPixels(b.width), system_.ToPixels(b.height), owner,
                           nullptr, GetModuleHandleA(nullptr), this);
   if (!hwnd_) Raise(errOutOfMemory, "Unable to create the window");
-  if (form_.TopMost()) Update(Prop::TopMost);
+  if (form_.TopMost()) ApplyTopMost();
 }
 
 Win32FormPeer::~Win32FormPeer() {
@@ -257,13 +258,38 @@ void Win32FormPeer::Update(Prop what) {
       BackgroundChanged();
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
-    // No SWP_NOACTIVATE: the window joins or leaves the top band and is
-    // activated, as the program's "Always on top" has always done.
-    case Prop::TopMost:
-      SetWindowPos(hwnd_, form_.TopMost() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-      break;
+    case Prop::TopMost: ApplyTopMost(); break;
     default: break;
   }
+}
+
+// No SWP_NOACTIVATE: the window joins or leaves the top band and is
+// activated, as the program's "Always on top" has always done.
+//
+// Wine first moves the window's owned windows (its top-most tooltip) into
+// the band and then slots the window in behind them without making it
+// top-most itself. There the owned windows are let go for the one call and
+// taken back after it.
+void Win32FormPeer::ApplyTopMost() {
+  const bool top = form_.TopMost();
+  HWND after = top ? HWND_TOPMOST : HWND_NOTOPMOST;
+  SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (static_cast<bool>(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) == top) return;
+  struct Owned {
+    HWND owner;
+    std::vector<HWND> windows;
+  } owned{hwnd_, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        auto* o = reinterpret_cast<Owned*>(p);
+        if (GetWindow(w, GW_OWNER) == o->owner) o->windows.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&owned));
+  for (HWND w : owned.windows) SetWindowLongPtrA(w, GWLP_HWNDPARENT, 0);
+  SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (HWND w : owned.windows) SetWindowLongPtrA(w, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hwnd_));
 }
 
 void Win32FormPeer::ApplyBounds() {

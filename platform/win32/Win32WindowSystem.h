@@ -140,6 +140,7 @@ class Win32FormPeer : public FormPeer {
   Win32ControlPeer* PeerOf(HWND child) const;
   void ApplyBounds();
   void ApplyCaption();
+  void ApplyTopMost();
 
   Win32WindowSystem& system_;
   Form& form_;
@@ -178,6 +179,8 @@ class Win32ControlPeer : public ControlPeer {
 
  private:
   static LRESULT CALLBACK MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR id, DWORD_PTR self);
   void Create();
   void ApplyCaption();

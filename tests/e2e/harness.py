@@ -431,6 +431,20 @@ class Tavrel:
                 buttons.append(line[8:])
         return title, text, buttons
 
+    def window_rect(self):
+        """(left, top, width, height) of the main window in pixels."""
+        parts = self.driver("wait-window", FORM_CLASS, 5000).split()
+        return tuple(int(p) for p in parts[2:6])
+
+    def exstyle(self):
+        return int(self.driver("exstyle"), 16)
+
+    def settings_key(self):
+        """The per-user settings key: below the Windows user's name in upper case."""
+        code, out = self.wine.run(["wine", "cmd", "/c", "echo", "%USERNAME%"], tag="username")
+        user = out.strip().splitlines()[-1].strip().upper() if out.strip() else "ADMIN"
+        return r"HKEY_CURRENT_USER\Software\VRN Program Settings\VRN\Tavrel\%s\Settings" % user
+
     def press(self, button):
         self.driver("press", button)
 

@@ -295,6 +295,14 @@ TEST_F(WindowSystemTest, AnExceptionInAHandlerIsReportedAtTheWindowProcedure) {
   EXPECT_EQ(description, "Overflow");
 }
 
+TEST_F(WindowSystemTest, TopMostIsTheWindowsExtendedStyleAlsoWithATooltip) {
+  form.button.SetToolTip("a tooltip: an owned top-most window");
+  form.SetTopMost(true);
+  EXPECT_TRUE(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  form.SetTopMost(false);
+  EXPECT_FALSE(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
 TEST_F(WindowSystemTest, RegisteredMessagesKeepTheirNumber) {
   const unsigned created = Sys().windows->RegisterMessage("TaskbarCreated");
   EXPECT_GE(created, 0xC000u);

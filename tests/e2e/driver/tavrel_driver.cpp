@@ -15,6 +15,10 @@
 //   msgbox [timeout-ms]                title and text of a shown message box
 //   press <button-text> [timeout-ms]   presses a button of that message box
 //   close                              asks the main window to close
+//   endsession                         tells the main window Windows ends
+//   exstyle                            the main window's extended style, hex
+//   drag <id> <x> <y> <dx> <dy>        the mouse presses at x, y of a control
+//                                      and drags by dx, dy (pixels)
 //   wait-gone [timeout-ms]             until the program's process has ended
 //   pid                                the program's process ID
 //
@@ -258,6 +262,37 @@ int Run(int argc, char** argv) {
   if (command == "close") {
     PostMessageA(MainOrFail(), WM_CLOSE, 0, 0);
     std::printf("close requested\n");
+    return 0;
+  }
+  if (command == "endsession") {
+    HWND main = MainOrFail();
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    PostMessageA(main, WM_ENDSESSION, TRUE, 0);
+    std::printf("end of session sent, answer %lu\n", static_cast<unsigned long>(answer));
+    return 0;
+  }
+  if (command == "exstyle") {
+    std::printf("%08lx\n", static_cast<unsigned long>(GetWindowLongA(MainOrFail(), GWL_EXSTYLE)));
+    return 0;
+  }
+  if (command == "drag" && argc > 6) {
+    // Real input: the press starts the system's move loop in the program.
+    RECT r;
+    GetWindowRect(ControlOrFail(argv[2]), &r);
+    const int x = r.left + std::atoi(argv[3]), y = r.top + std::atoi(argv[4]);
+    const int dx = std::atoi(argv[5]), dy = std::atoi(argv[6]);
+    SetCursorPos(x, y);
+    Sleep(200);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    Sleep(300);
+    for (int step = 1; step <= 10; ++step) {
+      SetCursorPos(x + dx * step / 10, y + dy * step / 10);
+      Sleep(50);
+    }
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    Sleep(300);
+    std::printf("dragged by %d %d\n", dx, dy);
     return 0;
   }
   if (command == "wait-gone") {
