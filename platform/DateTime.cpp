@@ -34,8 +34,15 @@ const long kZeroDate = DaysFromCivil(1899, 12, 30);
 
 long FloorDiv(long a, long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-// Whole seconds since the zero date, rounded, so fields never read 59.999.
-long long TotalSeconds(double serial) { return std::llround(serial * 86400.0); }
+// Whole seconds since the zero date. The value is first taken to the
+// millisecond, as the system's clock gives it, so that floating-point noise
+// never turns 12:00:05.000 into 12:00:04.999; then the milliseconds are cut
+// off, as in the clock's own seconds field: 12:00:30.7 is second 30, and
+// 23:59:59.6 on 31 December is still that day and year.
+long long TotalSeconds(double serial) {
+  const long long ms = std::llround(serial * 86400000.0);
+  return ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+}
 
 }  // namespace
 

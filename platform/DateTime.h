@@ -1,8 +1,9 @@
 // A date-time value as the program computes with it: days since the zero
 // date 30 December 1899, the fraction being the time of day. Built from
 // possibly out-of-range parts the forgiving way (month 13 is January of the
-// next year, day 0 the last day of the month before), and read back in whole
-// seconds so that floating-point noise never shows in a field.
+// next year, day 0 the last day of the month before). Its fields read like
+// the clock's own: to the millisecond, with the milliseconds cut off, so a
+// clock at 12:00:30.7 is in second 30, never rounded up into the next.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ class DateTime {
 
   double Serial() const { return serial_; }
   long Days() const;              // the whole days (floor of the serial)
-  long SecondsOfDay() const;      // 0 .. 86399, rounded to the nearest second
+  long SecondsOfDay() const;      // 0 .. 86399, whole seconds of the day
 
   int Year() const;
   int Month() const;              // 1 .. 12

@@ -264,6 +264,62 @@ TEST_F(MainWindowTest, LinksOpenPagesOfTheWebSite) {
 }
 
 // ---------------------------------------------------------------------------
+// The time-zone panel
+
+void Name(char16_t (&field)[32], const std::u16string& name) {
+  for (std::size_t i = 0; i < 32; ++i) field[i] = i < name.size() ? name[i] : 0;
+}
+
+TEST_F(MainWindowTest, ZonePanelShowsTheRecordAndThisYearsChangeDates) {
+  TimeZoneInformation& zone = sys.timeZone.zone;
+  zone.Bias = 300;
+  zone.DaylightBias = -60;
+  Name(zone.StandardName, u"Eastern Standard Time");
+  Name(zone.DaylightName, u"Eastern Daylight Time");
+  zone.StandardDate.wMonth = 11;
+  zone.StandardDate.wDay = 1;
+  zone.StandardDate.wHour = 2;
+  zone.DaylightDate.wMonth = 3;
+  zone.DaylightDate.wDay = 2;
+  zone.DaylightDate.wHour = 2;
+  sys.timeZone.result = TIME_ZONE_ID_STANDARD;
+  form.Load();
+  EXPECT_EQ(" Standard Time...", form.Label8.Caption());
+  EXPECT_EQ("300", form.lblInfoValue(0).Caption());
+  EXPECT_EQ("Eastern Standard Time", form.lblInfoValue(1).Caption());
+  EXPECT_EQ("Eastern Standard Time", form.lblTimeZone.Caption());
+  EXPECT_EQ("01.11.2026", form.lblInfoValue(2).Caption());
+  EXPECT_EQ("0", form.lblInfoValue(3).Caption());
+  EXPECT_EQ("Eastern Daylight Time", form.lblInfoValue(4).Caption());
+  EXPECT_EQ("08.03.2026", form.lblInfoValue(5).Caption());
+  EXPECT_EQ("-60", form.lblInfoValue(6).Caption());
+  EXPECT_FALSE(DaylightActive);
+}
+
+TEST_F(MainWindowTest, ZoneWithoutDaylightSavingAndAFullLengthName) {
+  Name(sys.timeZone.zone.StandardName, u"Thirty-two characters zone name!");
+  sys.timeZone.result = TIME_ZONE_ID_UNKNOWN;
+  form.Load();
+  EXPECT_EQ(" Time Zone Unknown!", form.Label8.Caption());
+  EXPECT_EQ("Thirty-two characters zone name!", form.lblInfoValue(1).Caption());
+  EXPECT_EQ("", form.lblInfoValue(4).Caption());
+  EXPECT_EQ("01.12.2025", form.lblInfoValue(2).Caption());
+}
+
+TEST_F(MainWindowTest, PickingADateSetsTheSystemDateAndTellsEveryWindow) {
+  form.Load();
+  sys.clock.now = MakeDateTime(2026, 12, 8, 14, 5, 9);
+  form.DTPicker1.UserPickDate(DateSerial(2026, 12, 24));
+  ASSERT_EQ(1u, sys.clock.sets.size());
+  EXPECT_EQ(MakeDateTime(2026, 12, 24, 14, 5, 9), sys.clock.sets[0]);
+  EXPECT_EQ(1, sys.clock.broadcasts);
+  form.cmdChangeTimeZone.UserClick();
+  ASSERT_EQ(1u, sys.shell.started.size());
+  EXPECT_EQ("CONTROL.EXE timedate.cpl,,1", sys.shell.started[0].first);
+  EXPECT_EQ(2, sys.shell.started[0].second);
+}
+
+// ---------------------------------------------------------------------------
 // The timer
 
 class TimerTest : public MainWindowTest {
@@ -285,6 +341,13 @@ TEST_F(TimerTest, ATickShowsTheClockAndTheDate) {
   EXPECT_EQ("14:05:09", form.lblTimeHeader.Caption());
   EXPECT_EQ(DateSerial(2026, 12, 8), form.DTPicker1.Date());
   EXPECT_EQ(0, fetches);
+}
+
+TEST_F(TimerTest, HalfASecondBeforeMidnightIsStillToday) {
+  sys.clock.now = MakeDateTime(2026, 12, 31, 23, 59, 59).AddSeconds(0.6);
+  form.Timer1.Fire();
+  EXPECT_EQ("23:59:59", form.lblTime.Caption());
+  EXPECT_EQ(DateSerial(2026, 12, 31), form.DTPicker1.Date());
 }
 
 TEST_F(TimerTest, PeriodicRunIsDueStrictlyAfterLastUpdatePlusPeriod) {

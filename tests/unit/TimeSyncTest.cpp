@@ -270,6 +270,21 @@ TEST_F(DoAtomicTimeTest, NewTimeAfterMidnightGoesOnTheDayAfter) {
   EXPECT_EQ(MakeDateTime(2026, 12, 9, 0, 0, 0), sys.clock.sets.at(0));
 }
 
+// The clock carries milliseconds; its seconds field is what the user's clock
+// shows, never rounded up into the next second.
+TEST_F(DoAtomicTimeTest, SecondsCorrectedReadsTheClocksOwnSecondsAtTheHalfSecond) {
+  sys.clock.now = MakeDateTime(2026, 12, 8, 12, 0, 30).AddSeconds(0.7);
+  naval = NavalPage("12:00:29");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(MakeDateTime(2026, 12, 8, 12, 0, 30), sys.clock.sets.at(0));
+  EXPECT_EQ(0, SecondsCorrected);
+
+  sys.clock.now = MakeDateTime(2026, 12, 8, 12, 0, 59).AddSeconds(0.6);
+  naval = NavalPage("12:01:04");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(54, SecondsCorrected);
+}
+
 TEST_F(DoAtomicTimeTest, EbayHoursPastMidnightWrap) {
   form.optebay.SetValue(-1);
   sys.clock.now = MakeDateTime(2026, 7, 2, 6, 30, 0);
@@ -322,6 +337,11 @@ TEST_F(TzDateTest, AbsoluteRuleIsThatDate) {
   EXPECT_EQ(MakeDateTime(2026, 4, 5, 2, 0, 0), tzDate(r));
   r.wMonth = 13;  // carries into the next year
   EXPECT_EQ(MakeDateTime(2027, 1, 5, 2, 0, 0), tzDate(r));
+}
+
+TEST_F(TzDateTest, TheYearIsTheClocksOwnHalfASecondBeforeNewYear) {
+  sys.clock.now = MakeDateTime(2026, 12, 31, 23, 59, 59).AddSeconds(0.6);
+  EXPECT_EQ(MakeDateTime(2026, 3, 29, 2, 0, 0), tzDate(Rule(3, 0, 5, 2)));
 }
 
 TEST_F(TzDateTest, AllZeroRuleIsFirstDecemberOfLastYear) {
