@@ -43,6 +43,10 @@ std::string Win32Http::OpenUrl(const std::string& url) {
                                           INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI,
                                       0));
   if (!request.get()) RaiseInetError(GetLastError());
+  // Set again on the request: some WinINet versions read a request's
+  // time-outs only from its own handle.
+  SetTimeout(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
+  SetTimeout(request.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
 
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -61,6 +65,15 @@ std::string Win32Http::OpenUrl(const std::string& url) {
     body.append(buffer, read);
   }
   if (body.size() > kMaxBody) body.resize(kMaxBody);
+  // A connection that ends before the promised length is a broken transfer,
+  // not a short page.
+  DWORD length = 0;
+  size = sizeof length;
+  index = 0;
+  if (body.size() < kMaxBody &&
+      HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, &index) &&
+      body.size() < length)
+    Raise(errInetFailure, "The connection ended before the page was complete");
   return body;
 }
 
