@@ -41,7 +41,7 @@ FrmMain::FrmMain()
       optusnavy(*this, IDC_optusnavy, K::OptionButton, "optusnavy", {2520, 420, 855, 195}),
       optebay(*this, IDC_optebay, K::OptionButton, "optebay", {2520, 615, 855, 195}),
       Label4(*this, IDC_Label4, K::Label, "Label4", {930, 795, 840, 165}),
-      lblLastUpdate(*this, IDC_lblLastUpdate, K::Label, "lblLastUpdate", {1770, 795, 1560, 165}),
+      lblLastUpdate(*this, IDC_lblLastUpdate, K::Label, "lblLastUpdate", {1800, 795, 1560, 165}),
       lblHelp(*this, IDC_lblHelp, K::Label, "lblHelp", {360, 810, 330, 195}),
       lblShowAbout(*this, IDC_lblShowAbout, K::Label, "lblShowAbout", {3375, 810, 420, 195}),
       cmdOptions(*this, IDC_cmdOptions, K::Button, "cmdOptions", {90, 1260, 1245, 240}),

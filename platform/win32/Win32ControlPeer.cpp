@@ -375,8 +375,9 @@ void Win32ControlPeer::DrawButton(const DRAWITEMSTRUCT& item) {
   DrawEdge(item.hDC, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   if (pressed) OffsetRect(&r, 1, 1);
   SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT)
-                                                          : ToColorRef(control_.ForeColor()));
+  // The system's grey text is hard to read on the program's light button
+  // colours; a darker grey still says "not now".
+  SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? RGB(96, 96, 96) : ToColorRef(control_.ForeColor()));
   HGDIOBJ old = SelectObject(item.hDC, form_.System().FontOf(control_.Font()));
   DrawTextA(item.hDC, control_.Caption().c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(item.hDC, old);

@@ -121,7 +121,7 @@ TEST_F(HttpTest, AMalformedAddressIsAnInternetError) {
 // ends with an error, never with the few bytes as a page, and leaves no
 // handle behind. (Wine's WinINet keeps waiting until the server closes
 // instead of giving up after the receive time-out; Windows gives up.)
-TEST_F(HttpTest, APageThatStallsAfterItsHeadersTimesOutWithoutLeakingHandles) {
+TEST_F(HttpTest, APageThatStallsAfterItsHeadersEndsInAnErrorWithoutLeakingHandles) {
   PageServer server("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 1000\r\n\r\nUTC 12:0",
                     12000);
   DWORD before = 0, after = 0;

@@ -6,6 +6,8 @@
 //
 //   wait-window [class] [timeout-ms]  until the main window is visible
 //   text <id>                          window text of a control
+//   title <id>                         the same, read without asking the
+//                                      program (works while it is busy)
 //   visible <id> / enabled <id>        1 or 0
 //   check <id>                         check state: 0, 1 or 2
 //   click <id>                         the control's click notification
@@ -187,6 +189,12 @@ int Run(int argc, char** argv) {
   }
   if (command == "text" && argc > 2) {
     std::printf("%s\n", OneLine(TextOf(ControlOrFail(argv[2]))).c_str());
+    return 0;
+  }
+  if (command == "title" && argc > 2) {
+    char buffer[4096] = {};
+    GetWindowTextA(ControlOrFail(argv[2]), buffer, sizeof buffer);
+    std::printf("%s\n", OneLine(buffer).c_str());
     return 0;
   }
   if (command == "visible" && argc > 2) {
