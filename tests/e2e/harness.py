@@ -23,7 +23,9 @@ import http.server
 import os
 import re
 import shutil
+import socket
 import socketserver
+import struct
 import subprocess
 import threading
 import time
@@ -202,12 +204,18 @@ class Wine:
 # Web pages
 
 
+# A page answer that promises a long body, sends a little of it and then
+# resets the connection.
+RESET_MID_BODY = object()
+
+
 class PageServer:
     """A local HTTP server whose pages a test scripts.
 
-    pages maps a path (without query) to a body (str or bytes) or to a
-    function(path_with_query) returning (status, body). Unknown paths are
-    404. requests counts the requests per path; log keeps every path asked.
+    pages maps a path (without query) to a body (str or bytes), to
+    RESET_MID_BODY, or to a function(path_with_query) returning (status,
+    body). Unknown paths are 404. requests counts the requests per path; log
+    keeps every path asked.
     """
 
     def __init__(self, pages=None):
@@ -222,6 +230,18 @@ class PageServer:
                 server.log.append(self.path)
                 server.requests[path] = server.requests.get(path, 0) + 1
                 page = server.pages.get(path)
+                if page is RESET_MID_BODY:
+                    self.send_response(200)
+                    self.send_header("Content-Type", "text/html")
+                    self.send_header("Content-Length", "100000")
+                    self.end_headers()
+                    self.wfile.write(b"<html><body>" + b"." * 500)
+                    self.wfile.flush()
+                    # Linger 0: the close is a reset, not an orderly end.
+                    self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    self.connection.close()
+                    self.close_connection = True
+                    return
                 if page is None:
                     status, body = 404, "not found"
                 elif callable(page):
