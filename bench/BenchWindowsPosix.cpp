@@ -1,0 +1,9 @@
+#include "bench/BenchWindows.h"
+
+namespace tavrel {
+
+void InstallBenchWindows() {}
+ObjectCounts CountObjects() { return {}; }
+void LetWindowsPaint() {}
+
+}  // namespace tavrel
