@@ -33,6 +33,8 @@ def views(dpi):
     tavrel.wine.run(["wine", "reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
                     tag="dpi")
     tavrel.wine.run(["wine", "reg", "delete", tavrel.settings_key(), "/f", harness.REG_VIEW], tag="clear")
+    # High enough on the screen that the options view fits at 200 %.
+    tavrel.reg_add(tavrel.settings_key(), "MainTop", "150")
     server = harness.PageServer()
     tavrel.set_hosts(server.base_url)
     try:
