@@ -430,6 +430,13 @@ TEST_F(SyncRunTest, FailureSaysSoAndStillWritesTheLastUpdate) {
   EXPECT_TRUE(sys.clock.sets.empty());
 }
 
+TEST_F(SyncRunTest, APeriodicRunThatFailsShowsNothingButStillWritesTheLastUpdate) {
+  form.TimeSync(false);
+  EXPECT_TRUE(sys.windows.boxes.empty());
+  EXPECT_EQ("08.12.2026 12:00:10", form.lblLastUpdate.Caption());
+  EXPECT_EQ("&Get Atomic Time", form.cmdTimeSync.Caption());
+}
+
 TEST_F(SyncRunTest, CorrectionIsCheckedOnLeavingAndReadAtTheRun) {
   form.txtTimeCorrection.UserEditText("abc");
   form.txtTimeCorrection.UserLeave();
