@@ -139,7 +139,8 @@ class TrayTest(unittest.TestCase):
     def test_4_a_left_double_click_brings_the_window_back(self):
         t = self.tavrel
         self.into_tray()
-        t.on_icon(WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP)
+        # The shell's last button-up may find the tray window gone already.
+        t.on_icon(WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK)
         self.assertTrue(wait_for(lambda: t.main_visible()), "the window did not come back")
         self.assertTrue(wait_for(lambda: t.icons() == 0), "the icon stayed")
         self.assertFalse(t.tray_window())
