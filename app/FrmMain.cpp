@@ -240,6 +240,7 @@ void FrmMain::Connect() {
   cmdOptions.Click = [this] { cmdOptions_Click(); };
   cmdInfo.Click = [this] { cmdInfo_Click(); };
   imgHome.Click = [this] { form_click(); };
+  imgSysTray.Click = [this] { imgSysTray_Click(); };
   Image1.MouseDown = [this](int button, int shift, float x, float y) { Image1_MouseDown(button, shift, x, y); };
   cmdExit.Click = [this] { cmdExit_Click(); };
   chkWinOnTop.Click = [this] { chkWinOnTop_Click(); };

@@ -7,8 +7,12 @@
 // panel beside it).
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "platform/Forms.h"
 #include "support/ErrorDisplay.h"
+#include "tray/frmSysTray.h"
 
 namespace tavrel {
 
@@ -72,6 +76,16 @@ class FrmMain : public Form, public IErrorDisplay {
   // The stored settings.
   void Load_Registry();
   void Save_Registry();
+
+  // The notification area: the tray menu, hiding into it and coming back,
+  // and the tray object's events (tray/FrmMainTray.cpp).
+  void Make_Popup_Menu();
+  void Send_to_SysTray();
+  void Restore_from_SysTray();
+  void m_frmSysTray_MenuClick(long index, const std::string& key);
+  void m_frmSysTray_SysTrayDoubleClick(long button);
+  void m_frmSysTray_SysTrayMouseDown(long button);
+  void imgSysTray_Click();
 
   // What the error reporter asks of and does to the window.
   bool ErrorMessageBoxWanted() override;
@@ -152,6 +166,9 @@ class FrmMain : public Form, public IErrorDisplay {
 
   Timer Timer1;
 
+  // The current tray object, or none; replaced by Make_Popup_Menu.
+  std::unique_ptr<frmSysTray> m_frmSysTray;
+
  private:
   void Design();
   void DesignOptions();
@@ -163,6 +180,9 @@ class FrmMain : public Form, public IErrorDisplay {
   void OpenPage(const char* handler, const std::string& path);
   void Speak(const std::string& text);
   void ShowTrayMenu();
+  // The tray object, raising 91 when there is none.
+  frmSysTray& SysTray();
+  void ShowAboutFromTray();
 };
 
 }  // namespace tavrel

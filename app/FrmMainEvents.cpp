@@ -51,7 +51,10 @@ void FrmMain::Form_Load() {
   trap(40, [&] {
     if (chkVoice.Value() == 1) Speak("welcome to a tavrel");
   });
-  trap(50, [&] { Show(); });
+  trap(50, [&] {
+    if (chkStartInSysTray.Value() == 1) Send_to_SysTray();
+    else Show();
+  });
   ReadTimeZone();
   trap(70, [&] {
     if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
@@ -163,9 +166,11 @@ void FrmMain::Image1_MouseDown(int button, int, float, float) {
   trap(20, [&] { Drag(); });
 }
 
-// The notification area's menu comes with the tray form; until then a
-// right click on the picture opens nothing.
-void FrmMain::ShowTrayMenu() {}
+// The tray menu over the visible window: a fresh tray object, no icon.
+void FrmMain::ShowTrayMenu() {
+  Make_Popup_Menu();
+  SysTray().ShowMenu();
+}
 
 // ---------------------------------------------------------------------------
 // Options that act at once.

@@ -143,6 +143,9 @@ class IWindowSystem {
   virtual int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) = 0;
   // The icon of one of the program's pictures, loaded once; 0 when none.
   virtual WindowHandle IconHandle(int picture) = 0;
+  // Twips per pixel of the display (15 at 96 DPI): what a window's mouse
+  // positions were scaled by.
+  virtual float TwipsPerPixel() = 0;
 };
 
 class Control {

@@ -58,6 +58,24 @@ struct OsVersionInfo {
   char szCSDVersion[128] = {};
 };
 
+// NOTIFYICONDATAA in the 32-bit shell's layout (88 bytes), the record the
+// program keeps for its notification-area icon. Handles are 32-bit values:
+// window and icon handles carry 32 significant bits on every Windows.
+struct TrayIconData {
+  uint32_t cbSize = 0;
+  uint32_t hWnd = 0;
+  uint32_t uID = 0;
+  uint32_t uFlags = 0;
+  uint32_t uCallbackMessage = 0;
+  uint32_t hIcon = 0;
+  char szTip[64] = {};
+};
+static_assert(sizeof(TrayIconData) == 88, "the shell reads exactly 88 bytes");
+
+// Shell_NotifyIconA's requests and the record's flags, as the shell's.
+enum : uint32_t { kNimAdd = 0, kNimModify = 1, kNimDelete = 2 };
+enum : uint32_t { kNifMessage = 1, kNifIcon = 2, kNifTip = 4 };
+
 // ---------------------------------------------------------------------------
 
 class IClock {
@@ -203,6 +221,15 @@ class ITimeZone {
   virtual uint32_t Read(TimeZoneInformation& info) = 0;
 };
 
+// The notification area ("system tray") of the task bar.
+class INotifyArea {
+ public:
+  virtual ~INotifyArea() = default;
+  // Shell_NotifyIconA with one of kNim* and the record as it stands; true
+  // when the shell accepted the request (the program does not examine it).
+  virtual bool Notify(uint32_t message, const TrayIconData& record) = 0;
+};
+
 struct VersionNumbers {
   int major = 0, minor = 0, revision = 0;
 };
@@ -238,6 +265,7 @@ struct Platform {
   ITimeZone* timeZone = nullptr;
   IProcess* process = nullptr;
   IWindowSystem* windows = nullptr;
+  INotifyArea* notifyArea = nullptr;
 };
 
 void InstallPlatform(const Platform& platform);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "support/Text.h"
 
@@ -341,6 +342,49 @@ MemoryFormPeer* MemoryWindowSystem::Window(const std::string& formName) const {
 }
 
 // ---------------------------------------------------------------------------
+// The notification area: a request for an icon the shell does not know (or,
+// for an add, already knows) is refused and changes nothing. A record whose
+// size is not set is refused too.
+
+namespace {
+
+std::string TipOf(const TrayIconData& record) {
+  const char* end = static_cast<const char*>(std::memchr(record.szTip, 0, sizeof record.szTip));
+  return std::string(record.szTip, end ? end : record.szTip + sizeof record.szTip);
+}
+
+}  // namespace
+
+bool MemoryNotifyArea::Notify(uint32_t message, const TrayIconData& record) {
+  Request request{message, record, {}, false};
+  std::memcpy(request.bytes.data(), &record, sizeof record);
+  const auto key = std::make_pair(record.hWnd, record.uID);
+  const auto it = icons.find(key);
+  bool accepted = record.cbSize == sizeof(TrayIconData);
+  if (accepted) {
+    switch (message) {
+      case kNimAdd: accepted = it == icons.end(); break;
+      case kNimModify:
+      case kNimDelete: accepted = it != icons.end(); break;
+      default: accepted = false; break;
+    }
+  }
+  if (accepted) {
+    if (message == kNimDelete) {
+      icons.erase(it);
+    } else {
+      Icon& icon = icons[key];
+      if (record.uFlags & kNifIcon) icon.hIcon = record.hIcon;
+      if (record.uFlags & kNifTip) icon.tip = TipOf(record);
+      if (record.uFlags & kNifMessage) icon.callbackMessage = record.uCallbackMessage;
+    }
+  }
+  request.accepted = accepted;
+  requests.push_back(request);
+  return accepted;
+}
+
+// ---------------------------------------------------------------------------
 
 MemoryPlatform::MemoryPlatform() {
   files.AddFolder(process.appPath);
@@ -362,6 +406,7 @@ void MemoryPlatform::Install() {
   p.timeZone = &timeZone;
   p.process = &process;
   p.windows = &windows;
+  p.notifyArea = &notifyArea;
   InstallPlatform(p);
 }
 

@@ -6,6 +6,7 @@
 // the Windows program uses.
 #pragma once
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -289,6 +290,7 @@ class MemoryWindowSystem : public IWindowSystem {
   unsigned RegisterMessage(const std::string& name) override;
   int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
   WindowHandle IconHandle(int picture) override { return picture ? 50000 + picture : 0; }
+  float TwipsPerPixel() override { return 15; }
 
   // The loaded window of a form, by the form's name; nullptr when none.
   MemoryFormPeer* Window(const std::string& formName) const;
@@ -313,6 +315,28 @@ class MemoryWindowSystem : public IWindowSystem {
   WindowHandle nextHandle_ = 100;
 };
 
+// The notification area as the shell keeps it: an icon per window and ID,
+// added once, changed and deleted only while it exists. Every request is
+// recorded with the exact bytes it carried.
+class MemoryNotifyArea : public INotifyArea {
+ public:
+  struct Request {
+    uint32_t message;
+    TrayIconData record;
+    std::array<uint8_t, sizeof(TrayIconData)> bytes;
+    bool accepted;
+  };
+  struct Icon {
+    uint32_t hIcon = 0;
+    std::string tip;
+    uint32_t callbackMessage = 0;
+  };
+  bool Notify(uint32_t message, const TrayIconData& record) override;
+
+  std::vector<Request> requests;
+  std::map<std::pair<uint32_t, uint32_t>, Icon> icons;  // (hWnd, uID) -> icon shown
+};
+
 class MemoryPlatform {
  public:
   MemoryPlatform();
@@ -330,6 +354,7 @@ class MemoryPlatform {
   MemoryTimeZone timeZone;
   MemoryProcess process;
   MemoryWindowSystem windows;
+  MemoryNotifyArea notifyArea;
 };
 
 }  // namespace tavrel

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Platform.h"
 
+#include "platform/win32/Win32NotifyArea.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32WindowSystem.h"
 
@@ -19,6 +20,7 @@ void InstallWin32Platform() {
   static Win32TimeZone timeZone;
   static Win32Process process;
   static Win32WindowSystem windows;
+  static Win32NotifyArea notifyArea;
 
   Platform p;
   p.clock = &clock;
@@ -32,6 +34,7 @@ void InstallWin32Platform() {
   p.timeZone = &timeZone;
   p.process = &process;
   p.windows = &windows;
+  p.notifyArea = &notifyArea;
   InstallPlatform(p);
 }
 

@@ -42,6 +42,7 @@ class Win32WindowSystem : public IWindowSystem {
   unsigned RegisterMessage(const std::string& name) override;
   int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
   WindowHandle IconHandle(int picture) override;
+  float TwipsPerPixel() override { return 1440.0f / dpi_; }
 
   // Twips at the display's own resolution.
   int Dpi() const { return dpi_; }

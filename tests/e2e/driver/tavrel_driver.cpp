@@ -23,6 +23,20 @@
 //                                      and drags by dx, dy (pixels)
 //   wait-gone [timeout-ms]             until the program's process has ended
 //   pid                                the program's process ID
+//   tray-notify <mouse-message>        the shell's callback for the tray icon
+//                                      (WM_MOUSEMOVE, lParam the message on it)
+//   tray-taskbar-created               what a restarted Explorer tells windows
+//   tray-window                        1 while the tray form's window exists
+//   tray-icons                         the icons Wine's notification area shows
+//   tray-key <virtual-key>             a key press for the tray form's thread
+//                                      (the open tray menu reads it)
+//   popup                              left, top, width, height of the open
+//                                      popup menu
+//   close-hidden                       asks the main window to close, also
+//                                      while it is hidden (as Windows does at
+//                                      shutdown)
+//   toplevel                           every top-level window: class, visible,
+//                                      left, top, width, height, title
 //
 // The main window is the visible top-level window of the form class whose
 // title is "FrmMain"; TAVREL_WINDOW names another form.
@@ -164,9 +178,48 @@ DWORD Timeout(int argc, char** argv, int index, DWORD fallback) {
   return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
 }
 
+// The notification-area form's window: never visible, so found by its
+// title alone.
+HWND TrayWindow() { return FindWindowA(tavrel::kFormWindowClass, "Sys Tray Interface"); }
+
+HWND TrayOrFail() {
+  HWND tray = TrayWindow();
+  if (!tray) {
+    std::printf("no tray window\n");
+    std::exit(1);
+  }
+  return tray;
+}
+
+BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  std::printf("%s\t%d\t%ld\t%ld\t%ld\t%ld\t%s\n", ClassOf(hwnd).c_str(), IsWindowVisible(hwnd) ? 1 : 0, r.left,
+              r.top, r.right - r.left, r.bottom - r.top, OneLine(TextOf(hwnd)).c_str());
+  return TRUE;
+}
+
+// Wine shows each notification-area icon as a window of its own (a class
+// named "..._tray_icon"), docked in its stand-alone tray window.
+struct IconCount {
+  int count;
+};
+
+BOOL CALLBACK CountIcon(HWND hwnd, LPARAM lParam) {
+  if (ClassOf(hwnd).find("tray_icon") != std::string::npos && IsWindowVisible(hwnd))
+    ++reinterpret_cast<IconCount*>(lParam)->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountIconsOf(HWND hwnd, LPARAM lParam) {
+  CountIcon(hwnd, lParam);
+  EnumChildWindows(hwnd, CountIcon, lParam);
+  return TRUE;
+}
+
 int Usage() {
   std::printf("usage: tavrel_driver wait-window|text|visible|enabled|check|click|settext|select|list|"
-              "msgbox|press|close|wait-gone|pid ...\n");
+              "msgbox|press|close|wait-gone|pid|tray-notify|tray-taskbar-created|tray-window|tray-icons|tray-key|popup|close-hidden|toplevel ...\n");
   return 2;
 }
 
@@ -335,6 +388,66 @@ int Run(int argc, char** argv) {
     const DWORD process = ProgramProcess();
     std::printf("%lu\n", static_cast<unsigned long>(process));
     return process ? 0 : 1;
+  }
+  // Posted: a right button opens the tray menu, which is modal.
+  if (command == "tray-notify" && argc > 2) {
+    const LPARAM message = static_cast<LPARAM>(std::strtoul(argv[2], nullptr, 0));
+    PostMessageA(TrayOrFail(), WM_MOUSEMOVE, 0, message);
+    std::printf("notified 0x%lx\n", static_cast<unsigned long>(message));
+    return 0;
+  }
+  if (command == "tray-taskbar-created") {
+    PostMessageA(TrayOrFail(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    std::printf("taskbar created\n");
+    return 0;
+  }
+  if (command == "tray-window") {
+    std::printf("%d\n", TrayWindow() ? 1 : 0);
+    return 0;
+  }
+  if (command == "tray-icons") {
+    IconCount icons{0};
+    EnumWindows(CountIconsOf, reinterpret_cast<LPARAM>(&icons));
+    std::printf("%d\n", icons.count);
+    return 0;
+  }
+  if (command == "tray-key" && argc > 2) {
+    const WPARAM key = static_cast<WPARAM>(std::strtoul(argv[2], nullptr, 0));
+    HWND tray = TrayOrFail();
+    PostMessageA(tray, WM_KEYDOWN, key, 1);
+    PostMessageA(tray, WM_KEYUP, key, 0xC0000001);
+    std::printf("key 0x%lx\n", static_cast<unsigned long>(key));
+    return 0;
+  }
+  if (command == "popup") {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      HWND menu = FindWindowA("#32768", nullptr);
+      if (menu && IsWindowVisible(menu)) {
+        RECT r;
+        GetWindowRect(menu, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+      }
+      if (GetTickCount() - start >= Timeout(argc, argv, 2, 5000)) break;
+      Sleep(kPollMs);
+    }
+    std::printf("no popup menu\n");
+    return 1;
+  }
+  if (command == "close-hidden") {
+    HWND main = FindWindowA(tavrel::kFormWindowClass, FormTitle().c_str());
+    if (!main) {
+      std::printf("no window titled %s\n", FormTitle().c_str());
+      return 1;
+    }
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    std::printf("close requested\n");
+    return 0;
+  }
+  if (command == "toplevel") {
+    EnumWindows(PrintTopLevel, 0);
+    return 0;
   }
   return Usage();
 }
