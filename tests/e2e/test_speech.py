@@ -20,8 +20,9 @@ class VoiceOnTest(unittest.TestCase):
         user = out.strip().splitlines()[-1].strip().upper() if code == 0 and out.strip() else ""
         if not user:
             raise AssertionError("no Wine user name: %r" % out)
-        cls.tavrel.reg_add(SETTINGS_KEY % user, "chkVoice", "1")
-        cls.tavrel.reg_add(SETTINGS_KEY % user, "VoicePeriode", "6")
+        cls.settings = SETTINGS_KEY % user
+        cls.tavrel.reg_add(cls.settings, "chkVoice", "1")
+        cls.tavrel.reg_add(cls.settings, "VoicePeriode", "6")
         cls.tavrel.start()
         cls.tavrel.wait_window()
 
@@ -29,6 +30,10 @@ class VoiceOnTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.tavrel.stop()
         cls.server.stop()
+        # The prefix is shared with the tests that follow: they start with
+        # the voice off, as a new user does.
+        cls.tavrel.reg_add(cls.settings, "chkVoice", "0")
+        cls.tavrel.reg_add(cls.settings, "VoicePeriode", "0")
 
     def log(self):
         return (self.tavrel.read_file("Common", "error.log") or b"").decode("latin-1")
