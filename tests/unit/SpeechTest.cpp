@@ -93,14 +93,6 @@ TEST_F(SpeechTest, PeriodSixtySpeaksOnceAnHourOnTheHour) {
   EXPECT_EQ((Texts{"The time is now 11:00", "The time is now 12:00"}), sys.speech.Texts());
 }
 
-TEST_F(SpeechTest, TheTimerLeavesTheTimeUnspokenWhileTheOptionIsOff) {
-  VoiceOn(6);
-  form.chkVoice.SetValue(0);
-  sys.speech.spoken.clear();
-  for (int minute = 1; minute <= 6; ++minute) TickAt(10, minute, 0);
-  EXPECT_TRUE(sys.speech.spoken.empty());
-}
-
 // A period that is no number, or 0, cannot be tested: the call is reported
 // and says nothing, and the next good period works as before.
 TEST_F(SpeechTest, APeriodThatIsNoNumberOrZeroIsReportedAndNothingIsSpoken) {
@@ -146,28 +138,6 @@ TEST_F(SpeechTest, TheClockTextIsReadAsTwoDigitHourAndMinuteWithItsHalfOfTheDay)
   }
 }
 
-// The timer writes the locale's text; a 12-hour locale is heard as such.
-TEST_F(SpeechTest, ATwelveHourLocaleIsSpokenWithAmOrPm) {
-  class TwelveHours : public MemoryLocale {
-   public:
-    std::string LongTime(DateTime v) override {
-      const int h = v.Hour() % 12 == 0 ? 12 : v.Hour() % 12;
-      return std::to_string(h) + ":" + (v.Minute() < 10 ? "0" : "") + std::to_string(v.Minute()) + ":00" +
-             (v.Hour() < 12 ? " AM" : " PM");
-    }
-  } twelve;
-  Platform p = Sys();
-  p.locale = &twelve;
-  InstallPlatform(p);
-  VoiceOn(3);
-  TickAt(20, 59, 0);
-  TickAt(21, 0, 0);
-  TickAt(0, 14, 0);
-  TickAt(0, 15, 0);
-  EXPECT_EQ((Texts{"The time is now 09:00 pm", "The time is now 12:15 am"}), sys.speech.Texts());
-  sys.Install();
-}
-
 // ---------------------------------------------------------------------------
 // Without a sound card
 
@@ -188,13 +158,6 @@ TEST_F(SpeechTest, WithoutASoundCardTheEngineIsMadeButNeitherRegisteredNorUsedFo
   // The option itself still answers: it does not ask for the sound card.
   form.chkVoice.UserClick();
   EXPECT_EQ((Texts{"voice system deactivated"}), sys.speech.Texts());
-}
-
-TEST_F(SpeechTest, WithASoundCardTheProgramRegistersByItsName) {
-  StartEngine();
-  EXPECT_TRUE(SoundAvailable);
-  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"", "A_Tavrel"}}), sys.speech.registrations);
-  EXPECT_EQ(&sys.speech, SpeechEngine);
 }
 
 // ---------------------------------------------------------------------------
@@ -279,6 +242,7 @@ TEST_F(SpeechHintTest, AFailedRegistrationCountsAsNoEngine) {
 TEST_F(SpeechTest, StartingWithTheVoiceOnConfirmsItThenGreets) {
   sys.registry.WriteString(RegRoot::CurrentUser, kSettingsKey, "chkVoice", "1");
   StartEngine();
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"", "A_Tavrel"}}), sys.speech.registrations);
   form.Load();
   EXPECT_EQ((Texts{"voice system acctivated", "welcome to a tavrel"}), sys.speech.Texts());
   for (const auto& utterance : sys.speech.spoken) EXPECT_EQ(16u, utterance.flags);
@@ -288,12 +252,6 @@ TEST_F(SpeechTest, StartingWithTheVoiceOnConfirmsItThenGreets) {
   EXPECT_EQ((Texts{"voice system acctivated", "welcome to a tavrel", "voice system deactivated",
                    "voice system acctivated"}),
             sys.speech.Texts());
-}
-
-TEST_F(SpeechTest, StartingWithTheVoiceOffSaysNothing) {
-  StartEngine();
-  form.Load();
-  EXPECT_TRUE(sys.speech.spoken.empty());
 }
 
 // Without an engine every attempt to speak is reported, and the window
