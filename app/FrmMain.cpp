@@ -245,6 +245,7 @@ void FrmMain::Connect() {
   cmdExit.Click = [this] { cmdExit_Click(); };
   chkWinOnTop.Click = [this] { chkWinOnTop_Click(); };
   chkStartWithWindow.Click = [this] { chkStartWithWindow_Click(); };
+  chkVoice.Click = [this] { chkVoice_Click(); };
   lblHelp.Click = [this] { lblHelp_Click(); };
   lblVRNHome.Click = [this] { lblVRNHome_Click(); };
   Label11.Click = [this] { Label11_Click(); };

@@ -52,6 +52,7 @@ class FrmMain : public Form, public IErrorDisplay {
   // Options that act at once.
   void chkWinOnTop_Click();
   void chkStartWithWindow_Click();
+  void chkVoice_Click();
 
   // Links.
   void lblHelp_Click();

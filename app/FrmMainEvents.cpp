@@ -8,6 +8,7 @@
 #include "app/FrmMain.h"
 #include "internet/VRN_Internet.h"
 #include "platform/Platform.h"
+#include "speech/VRN_PlaySound.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/VRN_Registry.h"
@@ -78,7 +79,8 @@ void FrmMain::cmdExit_Click() {
 void FrmMain::Form_Unload(int&) {
   ErrorTrap::Quietly([&] {
     if (chkVoice.Value() != 1) return;
-    Speak("goodbye and have a very nice day");
+    // Without a voice the window still takes its two seconds to close.
+    ErrorTrap::Quietly([&] { Speak("goodbye and have a very nice day"); });
     // From the start rounded to a whole second: between 1.5 and 2.5 s.
     const double start = std::round(SecondsSinceMidnight());
     while (SecondsSince(start) < kFarewellSeconds) Sys().windows->WaitForEvents(50);
@@ -91,12 +93,13 @@ void FrmMain::Form_Unload(int&) {
   });
   ErrorTrap::Quietly([&] { SetErrorDisplay(nullptr); });
   ErrorTrap::Quietly([&] { MainForm = nullptr; });
+  ErrorTrap::Quietly([&] { ReleaseSpeechEngine(); });
   Sys().process->End();
 }
 
-// The voice speaks from the speech set-up; until a speech engine exists
-// there is nothing to speak with.
-void FrmMain::Speak(const std::string&) {}
+// Through the engine Ini_TTS made; without one this raises, and the
+// caller's trap reports it.
+void FrmMain::Speak(const std::string& text) { SpeakText(text); }
 
 // ---------------------------------------------------------------------------
 // Views: chosen by the window's size alone.

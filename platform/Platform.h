@@ -178,6 +178,32 @@ class ISound {
   virtual unsigned WaveOutDeviceCount() = 0;
 };
 
+// A text-to-speech engine. The program passes its speak flags through; the
+// only one it uses means "return at once, speak in the background".
+enum : uint32_t { kSpeakAsync = 16 };
+
+class ISpeech {
+ public:
+  virtual ~ISpeech() = default;
+  // Creates the engine. Throws RuntimeError 429 when there is none.
+  virtual void Create() = 0;
+  // Tells the engine which program speaks (`site` may be empty).
+  virtual void Register(const std::string& site, const std::string& application) = 0;
+  // Starts speaking `text` without waiting for the end. Throws RuntimeError
+  // when the engine was never created (91) or refuses the text.
+  virtual void Speak(const std::string& text, uint32_t flags) = 0;
+  // Lets the engine go; speaking afterwards is speaking without an engine.
+  virtual void Release() = 0;
+};
+
+// Fetching a file for the user: the system's download dialogue for a URL,
+// or the browser where the system has none. Nothing is reported back.
+class IDownloads {
+ public:
+  virtual ~IDownloads() = default;
+  virtual void DownloadFile(const std::string& url) = 0;
+};
+
 class ISystemInfo {
  public:
   virtual ~ISystemInfo() = default;
@@ -260,6 +286,8 @@ struct Platform {
   IFileSystem* files = nullptr;
   IShell* shell = nullptr;
   ISound* sound = nullptr;
+  ISpeech* speech = nullptr;
+  IDownloads* downloads = nullptr;
   ISystemInfo* system = nullptr;
   ILocale* locale = nullptr;
   ITimeZone* timeZone = nullptr;

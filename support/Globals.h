@@ -20,7 +20,9 @@ extern std::string CompanyName;      // registered organisation, upper case; "NO
 extern std::string LanguageSetting;  // stored language, default "english"
 extern std::string HomePageAddress;  // the maker's home page
 extern bool SoundAvailable;          // a wave-output device exists and speech works
+extern bool VoiceArmed;              // the spoken time may speak at the next due minute
 extern FrmMain* MainForm;            // the one main window
+extern ISpeech* SpeechEngine;        // the speech engine once created; unset before and after
 
 // Texts of the language file, numbered 0 to 400.
 constexpr int kLanguageTextCount = 401;

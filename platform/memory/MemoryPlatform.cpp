@@ -113,6 +113,30 @@ void MemoryShell::Run(const std::string& commandLine, int windowStyle) {
   started.emplace_back(commandLine, windowStyle);
 }
 
+void MemorySpeech::Create() {
+  ++creates;
+  if (!installed) Raise(errCantCreateObject);
+  created = true;
+}
+
+void MemorySpeech::Register(const std::string& site, const std::string& application) {
+  if (!created) Raise(errObjectNotSet);
+  if (registerFails) Raise(errAutomation);
+  registrations.emplace_back(site, application);
+}
+
+void MemorySpeech::Speak(const std::string& text, uint32_t flags) {
+  if (!created) Raise(errObjectNotSet);
+  if (speakFails) Raise(errAutomation);
+  spoken.push_back({text, flags});
+}
+
+std::vector<std::string> MemorySpeech::Texts() const {
+  std::vector<std::string> result;
+  for (const Utterance& u : spoken) result.push_back(u.text);
+  return result;
+}
+
 std::optional<std::string> MemorySystemInfo::UserName(uint32_t bufferSize) {
   if (!userName || userName->size() + 1 > bufferSize) return std::nullopt;
   return userName;
@@ -401,6 +425,8 @@ void MemoryPlatform::Install() {
   p.files = &files;
   p.shell = &shell;
   p.sound = &sound;
+  p.speech = &speech;
+  p.downloads = &downloads;
   p.system = &system;
   p.locale = &locale;
   p.timeZone = &timeZone;

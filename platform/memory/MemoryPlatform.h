@@ -139,6 +139,34 @@ class MemorySound : public ISound {
   unsigned devices = 1;
 };
 
+// A speech engine that writes down what it is asked to say, in order.
+class MemorySpeech : public ISpeech {
+ public:
+  struct Utterance {
+    std::string text;
+    uint32_t flags;
+  };
+  void Create() override;
+  void Register(const std::string& site, const std::string& application) override;
+  void Speak(const std::string& text, uint32_t flags) override;
+  void Release() override { created = false; ++releases; }
+
+  std::vector<Utterance> spoken;
+  std::vector<std::string> Texts() const;
+  bool installed = true;    // false: Create fails (no engine on this computer)
+  bool registerFails = false;
+  bool speakFails = false;  // the engine refuses every text
+  bool created = false;
+  int creates = 0, releases = 0;
+  std::vector<std::pair<std::string, std::string>> registrations;  // (site, application)
+};
+
+class MemoryDownloads : public IDownloads {
+ public:
+  void DownloadFile(const std::string& url) override { urls.push_back(url); }
+  std::vector<std::string> urls;
+};
+
 class MemorySystemInfo : public ISystemInfo {
  public:
   std::optional<std::string> UserName(uint32_t bufferSize) override;
@@ -349,6 +377,8 @@ class MemoryPlatform {
   MemoryFileSystem files;
   MemoryShell shell;
   MemorySound sound;
+  MemorySpeech speech;
+  MemoryDownloads downloads;
   MemorySystemInfo system;
   MemoryLocale locale;
   MemoryTimeZone timeZone;

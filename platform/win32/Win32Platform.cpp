@@ -2,6 +2,7 @@
 
 #include "platform/win32/Win32NotifyArea.h"
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Speech.h"
 #include "platform/win32/Win32WindowSystem.h"
 
 namespace tavrel {
@@ -15,6 +16,8 @@ void InstallWin32Platform() {
   static Win32FileSystem files;
   static Win32Shell shell;
   static Win32Sound sound;
+  static Win32Speech speech;
+  static Win32Downloads downloads;
   static Win32SystemInfo system;
   static Win32Locale locale;
   static Win32TimeZone timeZone;
@@ -29,6 +32,8 @@ void InstallWin32Platform() {
   p.files = &files;
   p.shell = &shell;
   p.sound = &sound;
+  p.speech = &speech;
+  p.downloads = &downloads;
   p.system = &system;
   p.locale = &locale;
   p.timeZone = &timeZone;
