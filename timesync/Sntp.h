@@ -122,7 +122,8 @@ class SntpClient {
   // Sends one request and waits up to timeoutMs for its answer. Returns
   // when a valid answer came; throws RuntimeError otherwise:
   // errInetTimeout (no answer), errNtpBadReply (the rule the answer
-  // broke), errNtpKissOfDeath (and CanRequest() turns false).
+  // broke), errNtpKissOfDeath (and CanRequest() turns false; answers that
+  // came before it still count).
   void Request();
   // The valid answer with the smallest delay. Throws RuntimeError when no
   // answer counted (the number of the last failure).
