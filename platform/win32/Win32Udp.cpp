@@ -105,9 +105,12 @@ class Win32UdpSocket : public IUdpSocket {
 
   std::optional<Datagram> Receive(unsigned timeoutMs) override {
     const DWORD start = GetTickCount();
-    for (;;) {
+    for (bool first = true;; first = false) {
       const DWORD waited = std::min<DWORD>(GetTickCount() - start, timeoutMs);
       const DWORD left = timeoutMs - waited;
+      // Only the first look may come with no time left: a stream of errors
+      // must not keep the wait going past its time-out.
+      if (!first && left == 0) return std::nullopt;
       fd_set readable;
       FD_ZERO(&readable);
       FD_SET(socket_, &readable);
