@@ -5,6 +5,9 @@
 //
 //   TAVREL_NTP_SERVER       the server text, e.g. 127.0.0.1:12345
 //   TAVREL_NTP_TIMEOUT_MS   each request's time-out (default 2000)
+//   TAVREL_NTP_RUNS         runs to make, the one of the smallest delay kept
+//                           (default 1): on a busy machine a run's answers may
+//                           all meet a late wake-up on one way only
 //   TAVREL_NTP_OFFSET, TAVREL_NTP_TOLERANCE   the offset to expect, seconds
 //   TAVREL_NTP_ERROR        or: the run must fail with this description
 //
@@ -35,13 +38,18 @@ TEST(NtpUnderWine, QueryTheServerOnLoopback) {
   InstallWin32Platform();
   const std::string timeout = Env("TAVREL_NTP_TIMEOUT_MS");
 
+  const std::string runs = Env("TAVREL_NTP_RUNS");
   std::vector<RuntimeError> failures;
   std::optional<SntpResult> result;
   std::string runError;
-  try {
-    result = QueryNtpServer(server, &failures, timeout.empty() ? SntpClient::kDefaultTimeoutMs : std::stoul(timeout));
-  } catch (const RuntimeError& e) {
-    runError = e.Description();
+  for (int run = 0, count = runs.empty() ? 1 : std::stoi(runs); run < count; ++run) {
+    try {
+      const SntpResult r =
+          QueryNtpServer(server, &failures, timeout.empty() ? SntpClient::kDefaultTimeoutMs : std::stoul(timeout));
+      if (!result || r.delay < result->delay) result = r;
+    } catch (const RuntimeError& e) {
+      runError = e.Description();
+    }
   }
   for (const RuntimeError& e : failures) std::printf("ntp failure %ld: %s\n", e.Number(), e.Description().c_str());
   if (result)
