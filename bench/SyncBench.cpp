@@ -24,6 +24,7 @@ using Clock = std::chrono::steady_clock;
 class RecordingClock : public IClock {
  public:
   DateTime Now() override { return now; }
+  DateTime NowUtc() override { return now; }
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
   void BroadcastTimeChange() override {}
   DateTime now = MakeDateTime(2026, 12, 8, 1, 29, 50);

@@ -9,9 +9,12 @@
 // RuntimeError (platform/RuntimeError.h); everything else is a plain result.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/DateTime.h"
 #include "platform/RuntimeError.h"
@@ -83,6 +86,9 @@ class IClock {
   virtual ~IClock() = default;
   // The computer's local date and time, to the millisecond.
   virtual DateTime Now() = 0;
+  // The computer's clock in UTC, to the microsecond or better: the time
+  // network time protocols compare with a server's.
+  virtual DateTime NowUtc() = 0;
   // Sets the computer's local date and time. Throws RuntimeError when the
   // system refuses (no privilege, invalid time).
   virtual void SetLocalTime(DateTime localTime) = 0;
@@ -98,6 +104,73 @@ class IHttp {
   // body as text, blocking until it arrived. Throws RuntimeError when the
   // host cannot be reached, the transfer times out or fails.
   virtual std::string OpenUrl(const std::string& url) = 0;
+};
+
+// An IPv4 or IPv6 address.
+struct NetAddress {
+  enum Family { IPv4, IPv6 } family = IPv4;
+  // Network byte order; an IPv4 address uses the first four bytes, the
+  // others stay zero.
+  std::array<uint8_t, 16> bytes{};
+
+  static NetAddress V4(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
+  // The address as a literal: "127.0.0.1", "2001:db8::1" (shortest form).
+  std::string Text() const;
+  friend bool operator==(const NetAddress& a, const NetAddress& b) {
+    return a.family == b.family && a.bytes == b.bytes;
+  }
+  friend bool operator!=(const NetAddress& a, const NetAddress& b) { return !(a == b); }
+};
+
+// Reads an IPv4 literal (four decimal parts) or an IPv6 literal (RFC 4291
+// text forms, "::" and a trailing IPv4 part included; no zone); nothing for
+// any other text, host names included.
+std::optional<NetAddress> ParseIpLiteral(const std::string& text);
+
+// One datagram as it arrived, with the address and UDP port it came from.
+struct Datagram {
+  std::string bytes;
+  NetAddress from;
+  uint16_t fromPort = 0;
+};
+
+// A datagram socket bound to an ephemeral local port of every interface,
+// closed when the object goes.
+class IUdpSocket {
+ public:
+  virtual ~IUdpSocket() = default;
+  // Sends `bytes` as one datagram to address:port. The address must be of
+  // the socket's family. Throws RuntimeError (errSocketFailure) when the
+  // system refuses the send.
+  virtual void SendTo(const NetAddress& to, uint16_t port, const std::string& bytes) = 0;
+  // Waits up to `timeoutMs` milliseconds for one datagram from anyone and
+  // returns it, or nothing when none came in that time. Datagrams longer
+  // than 4096 bytes arrive cut to 4096. Throws RuntimeError
+  // (errSocketFailure) when the socket fails.
+  virtual std::optional<Datagram> Receive(unsigned timeoutMs) = 0;
+};
+
+class IUdp {
+ public:
+  virtual ~IUdp() = default;
+  // The addresses of a host name, or the address of an IPv4 or IPv6 literal
+  // itself, in the order the system prefers them; never empty. Throws
+  // RuntimeError errHostNotFound when the name does not resolve,
+  // errSocketFailure when the resolver fails.
+  virtual std::vector<NetAddress> Resolve(const std::string& host) = 0;
+  // Opens a datagram socket for addresses of `family`. Throws RuntimeError
+  // errSocketFailure when the system has no such sockets (no IPv6, say) or
+  // none is left.
+  virtual std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) = 0;
+};
+
+// Unpredictable numbers for values an attacker must not guess (the nonce
+// of a time request).
+class IRandom {
+ public:
+  virtual ~IRandom() = default;
+  // 64 bits from the system's cryptographic random source.
+  virtual uint64_t Next64() = 0;
 };
 
 enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
@@ -282,6 +355,8 @@ class IProcess {
 struct Platform {
   IClock* clock = nullptr;
   IHttp* http = nullptr;
+  IUdp* udp = nullptr;
+  IRandom* random = nullptr;
   IRegistry* registry = nullptr;
   IFileSystem* files = nullptr;
   IShell* shell = nullptr;

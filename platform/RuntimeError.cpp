@@ -23,6 +23,10 @@ const char* ErrorDescription(long number) {
     case errRegistryAccess: return "Unable to open registry key for reading";
     case errInetTimeout: return "Request timed out";
     case errInetFailure: return "Unable to connect to remote host";
+    case errHostNotFound: return "Host not found";
+    case errSocketFailure: return "Network socket error";
+    case errNtpBadReply: return "Invalid NTP reply";
+    case errNtpKissOfDeath: return "NTP kiss-o'-death";
     default: return "Application-defined or object-defined error";
   }
 }

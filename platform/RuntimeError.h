@@ -31,6 +31,12 @@ enum ErrorNumber : long {
   errRegistryAccess = -2147024894,  // "Invalid root in registry key" and friends
   errInetTimeout = 35761,      // "Request timed out"
   errInetFailure = 35764,      // "Still executing last request" / transfer failures
+  errHostNotFound = 11001,     // "Host not found": Winsock's number for it
+  // The program's own errors, numbered from vbObjectError + 513 as
+  // application-defined errors are; the description names the case.
+  errSocketFailure = -2147221504 + 513,   // "Network socket error"
+  errNtpBadReply = -2147221504 + 514,     // "Invalid NTP reply"
+  errNtpKissOfDeath = -2147221504 + 515,  // "NTP kiss-o'-death"
 };
 
 // The standard description of an error number ("Application-defined or

@@ -3,12 +3,13 @@
 # CMake and Ninja, the native compiler and GoogleTest's sources, the 32-bit
 # MinGW-w64 cross compiler (and the 64-bit one for machines that cannot run
 # 32-bit programs), Wine (32- and 64-bit), a virtual X display,
-# ImageMagick for screenshots and Python 3. A machine that has them all is
-# left alone: apt runs only for what is missing.
+# ImageMagick for screenshots, Python 3 and chrony (a reference time server
+# and measurer for the NTP tests). A machine that has them all is left
+# alone: apt runs only for what is missing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-          xvfb xauth imagemagick python3 file)
+          xvfb xauth imagemagick python3 file chrony)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -23,9 +24,24 @@ sudo=()
 if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
 
 echo "install-deps: installing ${missing[*]}"
+# The chrony package would start its service, and a running chronyd steers
+# the machine's clock. A policy that refuses every service start keeps it
+# stopped; the tests run chronyd themselves with -x or -Q only. A policy the
+# machine already has is left as it is.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\n# install-deps.sh: no service starts during this install.\nexit 101\n' |
+    "${sudo[@]}" tee "$policy" >/dev/null
+  "${sudo[@]}" chmod 755 "$policy"
+  trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
 # wine32 is an i386 package.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
 "${sudo[@]}" apt-get update
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null
+# Where systemd runs, the package also enables the service for the next boot.
+if [ -d /run/systemd/system ] && dpkg -s chrony >/dev/null 2>&1; then
+  "${sudo[@]}" systemctl mask chrony.service >/dev/null 2>&1 || true
+fi

@@ -23,6 +23,73 @@ std::string MemoryHttp::OpenUrl(const std::string& url) {
 }
 
 // ---------------------------------------------------------------------------
+// UDP: one scripted network.
+
+namespace {
+
+class MemoryUdpSocket : public IUdpSocket {
+ public:
+  MemoryUdpSocket(MemoryUdp& network, NetAddress::Family family) : network_(network), family_(family) {
+    ++network_.openSockets;
+  }
+  ~MemoryUdpSocket() override { --network_.openSockets; }
+
+  void SendTo(const NetAddress& to, uint16_t port, const std::string& bytes) override {
+    if (to.family != family_) Raise(errSocketFailure, "Address of another family than the socket's");
+    const MemoryUdp::Sent sent{to, port, bytes};
+    network_.sent.push_back(sent);
+    if (!network_.server) return;
+    for (Datagram& reply : network_.server(sent)) {
+      if (reply.bytes.size() > 4096) reply.bytes.resize(4096);
+      queue_.push_back(std::move(reply));
+    }
+  }
+
+  std::optional<Datagram> Receive(unsigned timeoutMs) override {
+    if (queue_.empty()) {
+      network_.clock.Advance(timeoutMs / 1000.0);
+      return std::nullopt;
+    }
+    Datagram datagram = std::move(queue_.front());
+    queue_.pop_front();
+    return datagram;
+  }
+
+ private:
+  MemoryUdp& network_;
+  NetAddress::Family family_;
+  std::deque<Datagram> queue_;
+};
+
+}  // namespace
+
+std::vector<NetAddress> MemoryUdp::Resolve(const std::string& host) {
+  if (const auto literal = ParseIpLiteral(host)) return {*literal};
+  const auto it = hosts.find(UCase(host));
+  if (it == hosts.end() || it->second.empty()) Raise(errHostNotFound, "Host not found: " + host);
+  return it->second;
+}
+
+std::unique_ptr<IUdpSocket> MemoryUdp::Open(NetAddress::Family family) {
+  if (family == NetAddress::IPv6 && !ipv6Sockets)
+    Raise(errSocketFailure, "An address incompatible with the requested protocol was used.");
+  return std::make_unique<MemoryUdpSocket>(*this, family);
+}
+
+uint64_t MemoryRandom::Next64() {
+  if (!script.empty()) {
+    const uint64_t value = script.front();
+    script.pop_front();
+    return value;
+  }
+  // splitmix64: well spread, and the same every run.
+  uint64_t z = (seed += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+// ---------------------------------------------------------------------------
 // Registry: keys and value names compared without regard to case.
 
 std::string MemoryRegistry::KeyId(RegRoot root, const std::string& key) {
@@ -421,6 +488,8 @@ void MemoryPlatform::Install() {
   Platform p;
   p.clock = &clock;
   p.http = &http;
+  p.udp = &udp;
+  p.random = &random;
   p.registry = &registry;
   p.files = &files;
   p.shell = &shell;

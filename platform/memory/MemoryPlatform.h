@@ -27,11 +27,14 @@ struct ProcessEnded {};
 class MemoryClock : public IClock {
  public:
   DateTime Now() override { return now; }
+  // UTC = local time + bias, the bias in minutes as the time zone's.
+  DateTime NowUtc() override { return now.AddSeconds(utcBiasMinutes * 60.0); }
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override { ++broadcasts; }
   void Advance(double seconds) { now = now.AddSeconds(seconds); }
 
   DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
+  int32_t utcBiasMinutes = 0;  // the memory time zone's bias
   // Decides whether a change is allowed; a refusal throws like the system
   // (error 70). Accepts everything by default.
   std::function<bool(DateTime from, DateTime to)> accept;
@@ -46,6 +49,42 @@ class MemoryHttp : public IHttp {
   // request fails like an unreachable host.
   std::function<std::string(const std::string& url)> handler;
   std::vector<std::string> requests;
+};
+
+// A network of scripted peers. A datagram sent goes to `server`, which plays
+// every host there is; what it returns arrives at the socket that sent it,
+// in that order. A socket waiting with nothing to read lets the memory
+// clock run on by the time-out, as a real wait would.
+class MemoryUdp : public IUdp {
+ public:
+  explicit MemoryUdp(MemoryClock& clock) : clock(clock) {}
+  // Literals resolve to themselves, names through `hosts` (upper-case
+  // keys); anything else is not found.
+  std::vector<NetAddress> Resolve(const std::string& host) override;
+  std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+
+  struct Sent {
+    NetAddress to;
+    uint16_t port;
+    std::string bytes;
+  };
+  // Answers one datagram with zero or more, each with its sender. Unset:
+  // nobody answers.
+  std::function<std::vector<Datagram>(const Sent& request)> server;
+  std::map<std::string, std::vector<NetAddress>> hosts;
+  bool ipv6Sockets = true;  // false: IPv6 sockets fail to open
+  std::vector<Sent> sent;   // every datagram sent, in order
+  int openSockets = 0;
+  MemoryClock& clock;
+};
+
+// Deterministic "random" numbers: the scripted ones first, then a fixed
+// sequence from `seed`.
+class MemoryRandom : public IRandom {
+ public:
+  uint64_t Next64() override;
+  std::deque<uint64_t> script;
+  uint64_t seed = 1;
 };
 
 class MemoryRegistry : public IRegistry {
@@ -373,6 +412,8 @@ class MemoryPlatform {
 
   MemoryClock clock;
   MemoryHttp http;
+  MemoryUdp udp{clock};
+  MemoryRandom random;
   MemoryRegistry registry;
   MemoryFileSystem files;
   MemoryShell shell;

@@ -1,5 +1,5 @@
-// The computer's clock: read and set in local time, and the broadcast that
-// tells every other program the clock moved.
+// The computer's clock: read in local time and in UTC, set in local time,
+// and the broadcast that tells every other program the clock moved.
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Convert.h"
 
@@ -9,6 +9,19 @@ DateTime Win32Clock::Now() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
   return FromSystemTime(st);
+}
+
+DateTime Win32Clock::NowUtc() {
+  FILETIME ft;
+  ::GetSystemTimeAsFileTime(&ft);
+  ULARGE_INTEGER t;
+  t.LowPart = ft.dwLowDateTime;
+  t.HighPart = ft.dwHighDateTime;
+  // 100 ns steps since 1601-01-01; the serial's zero day is 109205 days
+  // later. Days and the rest apart, so the double keeps the microseconds.
+  const unsigned long long kDay = 864000000000ull;
+  const long long days = static_cast<long long>(t.QuadPart / kDay) - 109205;
+  return DateTime(static_cast<double>(days) + static_cast<double>(t.QuadPart % kDay) / kDay);
 }
 
 void Win32Clock::SetLocalTime(DateTime localTime) {

@@ -12,6 +12,8 @@ void InstallWin32Platform() {
   // down before the system reclaims the process.
   static Win32Clock clock;
   static Win32Http http;
+  static Win32Udp udp;
+  static Win32Random random;
   static Win32Registry registry;
   static Win32FileSystem files;
   static Win32Shell shell;
@@ -28,6 +30,8 @@ void InstallWin32Platform() {
   Platform p;
   p.clock = &clock;
   p.http = &http;
+  p.udp = &udp;
+  p.random = &random;
   p.registry = &registry;
   p.files = &files;
   p.shell = &shell;

@@ -11,6 +11,7 @@ namespace tavrel {
 class Win32Clock : public IClock {
  public:
   DateTime Now() override;
+  DateTime NowUtc() override;
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override;
 };
@@ -22,6 +23,17 @@ class Win32Http : public IHttp {
   // runaway answer must not eat the memory of a small tray utility.
   static constexpr std::size_t kMaxBody = 1024 * 1024;
   static constexpr unsigned long kTimeoutMs = 5000;
+};
+
+class Win32Udp : public IUdp {
+ public:
+  std::vector<NetAddress> Resolve(const std::string& host) override;
+  std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+};
+
+class Win32Random : public IRandom {
+ public:
+  uint64_t Next64() override;
 };
 
 class Win32Registry : public IRegistry {

@@ -1,0 +1,24 @@
+// UDP over POSIX sockets and the UTC clock from clock_gettime, for
+// measuring the SNTP client on Linux against a server on loopback.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace tavrel {
+
+class PosixUdp : public IUdp {
+ public:
+  std::vector<NetAddress> Resolve(const std::string& host) override;
+  std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+};
+
+// UTC only: the benchmark never reads local time nor sets the clock.
+class PosixClock : public IClock {
+ public:
+  DateTime Now() override { return NowUtc(); }
+  DateTime NowUtc() override;
+  void SetLocalTime(DateTime) override { Raise(errPermissionDenied); }
+  void BroadcastTimeChange() override {}
+};
+
+}  // namespace tavrel

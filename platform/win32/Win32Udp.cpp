@@ -1,0 +1,174 @@
+// Datagrams through Windows Sockets 2, as on Windows XP: getaddrinfo for
+// names and literals of both families, one socket per exchange, select()
+// for the time-out. Winsock starts once and stays up for the process.
+#include "platform/Forms.h"
+#include "platform/Platform.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <mswsock.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Services.h"
+
+namespace tavrel {
+namespace {
+
+const int kMaxDatagram = 4096;
+
+[[noreturn]] void RaiseSocketError(int error) {
+  const std::string message = WindowsMessage(static_cast<DWORD>(error));
+  Raise(errSocketFailure, message.empty() ? "Network socket error " + std::to_string(error) : message);
+}
+
+void StartWinsock() {
+  static const int failure = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data);
+  }();
+  if (failure) RaiseSocketError(failure);
+}
+
+int FamilyOf(NetAddress::Family family) { return family == NetAddress::IPv6 ? AF_INET6 : AF_INET; }
+
+int ToSockaddr(const NetAddress& address, uint16_t port, sockaddr_storage& out) {
+  std::memset(&out, 0, sizeof out);
+  if (address.family == NetAddress::IPv6) {
+    auto& in6 = reinterpret_cast<sockaddr_in6&>(out);
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = htons(port);
+    std::memcpy(&in6.sin6_addr, address.bytes.data(), 16);
+    return sizeof in6;
+  }
+  auto& in4 = reinterpret_cast<sockaddr_in&>(out);
+  in4.sin_family = AF_INET;
+  in4.sin_port = htons(port);
+  std::memcpy(&in4.sin_addr, address.bytes.data(), 4);
+  return sizeof in4;
+}
+
+// False for families other than the two.
+bool FromSockaddr(const sockaddr* in, NetAddress& address, uint16_t& port) {
+  address = NetAddress();
+  if (in->sa_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(in);
+    address.family = NetAddress::IPv6;
+    std::memcpy(address.bytes.data(), &in6->sin6_addr, 16);
+    port = ntohs(in6->sin6_port);
+    return true;
+  }
+  if (in->sa_family != AF_INET) return false;
+  const auto* in4 = reinterpret_cast<const sockaddr_in*>(in);
+  std::memcpy(address.bytes.data(), &in4->sin_addr, 4);
+  port = ntohs(in4->sin_port);
+  return true;
+}
+
+class Win32UdpSocket : public IUdpSocket {
+ public:
+  explicit Win32UdpSocket(NetAddress::Family family) : family_(family) {
+    socket_ = socket(FamilyOf(family), SOCK_DGRAM, IPPROTO_UDP);
+    if (socket_ == INVALID_SOCKET) RaiseSocketError(WSAGetLastError());
+    // Bound at once, so that a wait before the first send has a socket to
+    // wait on; an ephemeral port of every interface.
+    sockaddr_storage any;
+    const int length = ToSockaddr(NetAddress{family, {}}, 0, any);
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&any), length) == SOCKET_ERROR) {
+      const int error = WSAGetLastError();
+      closesocket(socket_);
+      RaiseSocketError(error);
+    }
+    // An ICMP "port unreachable" for an earlier send would otherwise fail
+    // the next receive with WSAECONNRESET; a silent port is a time-out.
+    BOOL report = FALSE;
+    DWORD returned = 0;
+    WSAIoctl(socket_, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+  }
+  ~Win32UdpSocket() override { closesocket(socket_); }
+  Win32UdpSocket(const Win32UdpSocket&) = delete;
+  Win32UdpSocket& operator=(const Win32UdpSocket&) = delete;
+
+  void SendTo(const NetAddress& to, uint16_t port, const std::string& bytes) override {
+    if (to.family != family_) Raise(errSocketFailure, "Address of another family than the socket's");
+    sockaddr_storage address;
+    const int length = ToSockaddr(to, port, address);
+    if (sendto(socket_, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&address),
+               length) == SOCKET_ERROR)
+      RaiseSocketError(WSAGetLastError());
+  }
+
+  std::optional<Datagram> Receive(unsigned timeoutMs) override {
+    const DWORD start = GetTickCount();
+    for (bool first = true;; first = false) {
+      const DWORD waited = std::min<DWORD>(GetTickCount() - start, timeoutMs);
+      const DWORD left = timeoutMs - waited;
+      // Only the first look may come with no time left: a stream of errors
+      // must not keep the wait going past its time-out.
+      if (!first && left == 0) return std::nullopt;
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(socket_, &readable);
+      timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000 * 1000)};
+      const int ready = select(0, &readable, nullptr, nullptr, &wait);
+      if (ready == SOCKET_ERROR) RaiseSocketError(WSAGetLastError());
+      if (ready == 0) return std::nullopt;
+
+      char buffer[kMaxDatagram];
+      sockaddr_storage from;
+      int fromLength = sizeof from;
+      int got = recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+      if (got == SOCKET_ERROR) {
+        const int error = WSAGetLastError();
+        if (error == WSAECONNRESET) continue;  // see the constructor: no datagram, wait on
+        if (error != WSAEMSGSIZE) RaiseSocketError(error);
+        got = kMaxDatagram;  // a longer datagram arrives cut, as the interface says
+      }
+      Datagram datagram;
+      if (!FromSockaddr(reinterpret_cast<sockaddr*>(&from), datagram.from, datagram.fromPort)) continue;
+      datagram.bytes.assign(buffer, static_cast<std::size_t>(got));
+      return datagram;
+    }
+  }
+
+ private:
+  NetAddress::Family family_;
+  SOCKET socket_ = INVALID_SOCKET;
+};
+
+}  // namespace
+
+std::vector<NetAddress> Win32Udp::Resolve(const std::string& host) {
+  StartWinsock();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_protocol = IPPROTO_UDP;
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (result == WSAHOST_NOT_FOUND || result == WSANO_DATA) Raise(errHostNotFound, "Host not found: " + host);
+  if (result != 0) RaiseSocketError(result);
+  std::vector<NetAddress> addresses;
+  for (const addrinfo* a = found; a; a = a->ai_next) {
+    NetAddress address;
+    uint16_t port = 0;
+    if (FromSockaddr(a->ai_addr, address, port) &&
+        std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+      addresses.push_back(address);
+  }
+  freeaddrinfo(found);
+  if (addresses.empty()) Raise(errHostNotFound, "Host not found: " + host);
+  return addresses;
+}
+
+std::unique_ptr<IUdpSocket> Win32Udp::Open(NetAddress::Family family) {
+  StartWinsock();
+  return std::make_unique<Win32UdpSocket>(family);
+}
+
+}  // namespace tavrel
