@@ -251,6 +251,7 @@ void FrmMain::Connect() {
   txtPeriodic.Change = [this] { txtPeriodic_Change(); };
   cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
   cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
+  cmdNewVersion.Click = [this] { cmdNewVersion_Click(); };
   DTPicker1.Change = [this] { DTPicker1_Change(); };
   txtTimeCorrection.LostFocus = [this] { txtTimeCorrection_LostFocus(); };
   Timer1.Tick = [this] { Timer1_Timer(); };
