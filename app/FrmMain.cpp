@@ -4,6 +4,7 @@
 // FrmMainSettings.cpp and FrmMainTimer.cpp.
 #include "app/FrmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/ControlIds.h"
 #include "app/PictureIds.h"
 #include "support/ErrorDisplay.h"
@@ -101,6 +102,8 @@ FrmMain::FrmMain()
 
 FrmMain::~FrmMain() {
   if (ErrorDisplay() == this) SetErrorDisplay(nullptr);
+  // The About window is owned by this one and goes with it.
+  ReleaseAboutWindow();
 }
 
 void FrmMain::Design() {
