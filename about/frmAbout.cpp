@@ -27,6 +27,9 @@ constexpr long kAboutHeight = 4020 + 375;
 
 const Font kTitleFont{"Tahoma", 10, true};
 const Font kButtonFont{"Tahoma", 8, true};
+// The platforms line is the longest; at 8 points it would not fit beside
+// the product's picture.
+const Font kPlatformsFont{"Tahoma", 7, false};
 
 std::string Procedure(const char* handler) { return std::string(handler) + " of Formular frmAbout"; }
 
@@ -77,12 +80,18 @@ frmAbout::frmAbout()
   SetWidth(kAboutWidth);
   SetHeight(kAboutHeight);
   SetPicture(IDB_ABOUT_BACK);
+  // In the middle of the screen, where the main window's corner never is.
+  ErrorTrap::Quietly([&] {
+    SetLeft((Sys().windows->ScreenWidthTwips() - kAboutWidth) / 2);
+    SetTop((Sys().windows->ScreenHeightTwips() - kAboutHeight) / 2);
+  });
 
   Picture1.SetPicture(IDB_ABOUT_PRODUCT);
   TextLabel(lblTitle, "Application Title");
   lblTitle.SetFont(kTitleFont);
   TextLabel(lblVersion, "Version");
   TextLabel(Label1, "Platforms  Windows 95, 98, Me, NT, 2000 and XP");
+  Label1.SetFont(kPlatformsFont);
   TextLabel(lblCopyright, "Copyright \xA9 v.r.n software\r\nall rights reserved");
   TextLabel(Label3, "Member of");
   Image1.SetPicture(IDB_ABOUT_SUITE);
