@@ -29,6 +29,17 @@ WindowStyle StyleOf(BorderStyle border) {
   return {WS_POPUP, 0};
 }
 
+struct OwnedWindows {
+  HWND owner;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectOwned(HWND window, LPARAM list) {
+  auto* owned = reinterpret_cast<OwnedWindows*>(list);
+  if (GetWindow(window, GW_OWNER) == owned->owner) owned->windows.push_back(window);
+  return TRUE;
+}
+
 int ShiftOf(WPARAM keys) {
   int shift = 0;
   if (keys & MK_SHIFT) shift |= vbShiftMask;
@@ -275,18 +286,8 @@ void Win32FormPeer::ApplyTopMost() {
   HWND after = top ? HWND_TOPMOST : HWND_NOTOPMOST;
   SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   if (static_cast<bool>(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) == top) return;
-  struct Owned {
-    HWND owner;
-    std::vector<HWND> windows;
-  } owned{hwnd_, {}};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* o = reinterpret_cast<Owned*>(p);
-        if (GetWindow(w, GW_OWNER) == o->owner) o->windows.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&owned));
+  OwnedWindows owned{hwnd_, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectOwned, reinterpret_cast<LPARAM>(&owned));
   for (HWND w : owned.windows) SetWindowLongPtrA(w, GWLP_HWNDPARENT, 0);
   SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   for (HWND w : owned.windows) SetWindowLongPtrA(w, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hwnd_));
