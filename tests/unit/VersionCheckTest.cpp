@@ -231,37 +231,6 @@ TEST(SequentialInputTest, FieldsLineEndsAndQuotes) {
   }
 }
 
-TEST(SequentialInputTest, EmptyFieldsAndAnOpenQuote) {
-  const std::string text = ",,\"open to the end";
-  SequentialInput input(text);
-  EXPECT_EQ("", input.Field());
-  EXPECT_EQ("", input.Field());
-  EXPECT_EQ("open to the end", input.Field());
-  EXPECT_TRUE(input.AtEnd());
-  const std::string blank = " \r\n\r\n";
-  EXPECT_TRUE(SequentialInput(blank).AtEnd());
-}
-
-TEST(SplitVersionTest, PartsAndFaults) {
-  const PublishedVersion v = SplitVersion("3. 10.0001");
-  EXPECT_EQ(3, v.major);
-  EXPECT_EQ(10, v.minor);
-  EXPECT_EQ(1, v.revision);
-  const struct {
-    const char* text;
-    long error;
-  } bad[] = {{"3.10", errInvalidCall}, {"", errInvalidCall}, {"3..1", errTypeMismatch},
-             {"3.1.2.4", errTypeMismatch}, {"a.b.c", errTypeMismatch}, {"3.40000.0", errOverflow}};
-  for (const auto& b : bad) {
-    try {
-      SplitVersion(b.text);
-      ADD_FAILURE() << b.text;
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(b.error, e.Number()) << b.text;
-    }
-  }
-}
-
 // ---------------------------------------------------------------------------
 // The address list
 
