@@ -77,6 +77,22 @@ enum ControlId : int {
   IDC_chkErrorLogEmail,
   IDC_imgClock,
   IDC_imgYak,
+
+  // The About window (frmAbout); its own window, so the names carry the
+  // form's prefix.
+  IDC_About_Picture1 = 1401,
+  IDC_About_lblTitle,
+  IDC_About_lblVersion,
+  IDC_About_Label1,
+  IDC_About_lblCopyright,
+  IDC_About_Label3,
+  IDC_About_Image1,
+  IDC_About_Label2,
+  IDC_About_imgOk,
+  IDC_About_lblOk,
+  IDC_About_ImgSysInfo,
+  IDC_About_lblSysInfo,
+  IDC_About_imgButton = 1420,  // elements 0 and 1
 };
 
 }  // namespace tavrel

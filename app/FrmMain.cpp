@@ -4,6 +4,7 @@
 // FrmMainSettings.cpp and FrmMainTimer.cpp.
 #include "app/FrmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/ControlIds.h"
 #include "app/PictureIds.h"
 #include "support/ErrorDisplay.h"
@@ -101,6 +102,8 @@ FrmMain::FrmMain()
 
 FrmMain::~FrmMain() {
   if (ErrorDisplay() == this) SetErrorDisplay(nullptr);
+  // The About window is owned by this one and goes with it.
+  ReleaseAboutWindow();
 }
 
 void FrmMain::Design() {
@@ -253,6 +256,7 @@ void FrmMain::Connect() {
   txtPeriodic.Change = [this] { txtPeriodic_Change(); };
   cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
   cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
+  cmdNewVersion.Click = [this] { cmdNewVersion_Click(); };
   DTPicker1.Change = [this] { DTPicker1_Change(); };
   txtTimeCorrection.LostFocus = [this] { txtTimeCorrection_LostFocus(); };
   Timer1.Tick = [this] { Timer1_Timer(); };

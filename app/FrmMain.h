@@ -60,6 +60,10 @@ class FrmMain : public Form, public IErrorDisplay {
   void Label11_Click();
   void lblShowAbout_Click();
 
+  // The new-version check behind "Check for new version".
+  void cmdNewVersion_Click();
+  void ChkNewVersion();
+
   // The timer and the period it keeps numeric.
   void Timer1_Timer();
   void txtPeriodic_Change();

@@ -4,6 +4,7 @@
 // error log and goes on; closing skips its errors silently.
 #include <cmath>
 
+#include "about/frmAbout.h"
 #include "app/A_Tavrel_Main.h"
 #include "app/FrmMain.h"
 #include "internet/VRN_Internet.h"
@@ -215,16 +216,9 @@ void FrmMain::lblVRNHome_Click() { OpenPage("lblVRNHome_Click", "/vrn"); }
 
 void FrmMain::Label11_Click() { OpenPage("Label11_Click", "/vrn/support/BugReport.htm"); }
 
-// The About window comes with its own form; until then a short box says
-// what it will.
 void FrmMain::lblShowAbout_Click() {
   ErrorTrap trap(kSourceMain, Procedure("lblShowAbout_Click"));
-  trap(10, [&] {
-    const VersionNumbers v = Sys().process->Version();
-    Sys().windows->MessageBox(ProductSource() + "\r\nVersion " + std::to_string(v.major) + "." +
-                                  std::to_string(v.minor) + "." + std::to_string(v.revision),
-                              "About " + ProductSource(), vbOKOnly | vbInformation);
-  });
+  trap(10, [&] { ShowAboutModeless(*this); });
 }
 
 }  // namespace tavrel

@@ -22,6 +22,9 @@ std::string WebSite() { return HostSetting("WebSite", "http://www.vrn.example");
 void Get_UrlList() {
   ErrorTrap trap(ProductSource(), "Get_UrlList of Modul VRN_Internet");
   std::string file = sFixDirString(Sys().process->AppPath()) + "..\\common\\license\\UrlList.txt";
+  // The built-in home page stays when the list exists but is empty, so the
+  // links never open an empty address (the shell would show a folder).
+  HomePageAddress = WebSite() + "/vrn";
   if (FileExists(file)) {
     // The other nineteen lines are read and not used; a shorter file is
     // reported, and what was read before stays.
@@ -32,8 +35,6 @@ void Get_UrlList() {
         if (i == 0) HomePageAddress = lines[0];
       }
     });
-  } else {
-    HomePageAddress = WebSite() + "/vrn";
   }
   Sys().windows->DoEvents();
 }

@@ -14,7 +14,7 @@
 //   settext <id> <text>                types a text into a text box
 //   select <id> <index>                picks an item of a drop-down list
 //   list                               every control: id, class, visible, text
-//   msgbox [timeout-ms]                title and text of a shown message box
+//   msgbox [timeout-ms]                title, place and text of a shown message box
 //   press <button-text> [timeout-ms]   presses a button of that message box
 //   close                              asks the main window to close
 //   endsession                         tells the main window Windows ends
@@ -297,6 +297,9 @@ int Run(int argc, char** argv) {
       return 1;
     }
     std::printf("title: %s\n", OneLine(TextOf(box)).c_str());
+    RECT r;
+    GetWindowRect(box, &r);
+    std::printf("rect: %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     // The message is the static text with the ID the system gives it.
     HWND message = GetDlgItem(box, 0xFFFF);
     std::printf("text: %s\n", message ? OneLine(TextOf(message)).c_str() : "");
