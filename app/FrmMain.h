@@ -187,7 +187,6 @@ class FrmMain : public Form, public IErrorDisplay {
   void ShowTrayMenu();
   // The tray object, raising 91 when there is none.
   frmSysTray& SysTray();
-  void ShowAboutFromTray();
 };
 
 }  // namespace tavrel

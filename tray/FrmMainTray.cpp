@@ -3,6 +3,7 @@
 // mouse actions and the menu's items do.
 #include <memory>
 
+#include "about/frmAbout.h"
 #include "app/FrmMain.h"
 #include "app/PictureIds.h"
 #include "internet/VRN_Internet.h"
@@ -69,7 +70,7 @@ void FrmMain::Restore_from_SysTray() {
 void FrmMain::m_frmSysTray_MenuClick(long, const std::string& key) {
   ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_MenuClick"));
   if (key == "About") {
-    trap(10, [&] { ShowAboutFromTray(); });
+    trap(10, [&] { ShowAboutModal(*this); });
   } else if (key == "SyncNow") {
     trap(20, [&] { cmdTimeSync_Click(); });
   } else if (key == "open") {
@@ -101,6 +102,5 @@ void FrmMain::imgSysTray_Click() {
 
 // The About window, shown modally over the main window, is for the About
 // form to provide; until it exists the About label's box stands in.
-void FrmMain::ShowAboutFromTray() { lblShowAbout_Click(); }
 
 }  // namespace tavrel

@@ -349,13 +349,15 @@ TEST_F(TrayMainWindowTest, SynchroniseAboutAndWebLeaveTheWindowInTheTray) {
   Load();
   form.imgSysTray.UserClick();
   sys.windows.menuChoices = {2, 4, 5};
+  std::string aboutShown;
+  sys.windows.onModal = [&](Form& about) { aboutShown = about.Caption(); };
   OnIcon({0x204, 0x204, 0x204});
   EXPECT_TRUE(InTray());
 
   // The synchronisation run, as from the button: pages fetched, its result
   // said (here: every source fails).
   EXPECT_FALSE(sys.http.requests.empty());
-  ASSERT_EQ(2u, sys.windows.boxes.size());
+  ASSERT_EQ(1u, sys.windows.boxes.size());
   EXPECT_EQ("The attempt to synchronize your system time failed", sys.windows.boxes[0].text);
   // The maker's page, owned by the main window.
   ASSERT_EQ(1u, sys.shell.executed.size());
@@ -364,8 +366,9 @@ TEST_F(TrayMainWindowTest, SynchroniseAboutAndWebLeaveTheWindowInTheTray) {
   EXPECT_EQ(5, sys.shell.executed[0].show);
   EXPECT_EQ(form.hwnd(), sys.shell.executed[0].owner);
   EXPECT_EQ("", sys.shell.executed[0].parameters);
-  // The About window.
-  EXPECT_EQ("About vrn Tavrel XP", sys.windows.boxes[1].title);
+  // The About window, shown modally while the main window stays hidden.
+  EXPECT_EQ("About vrn Tavrel XP", aboutShown);
+  EXPECT_TRUE(InTray());
 }
 
 TEST_F(TrayMainWindowTest, AnUnknownKeySaysWhichWasClicked) {
