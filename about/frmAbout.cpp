@@ -63,7 +63,7 @@ std::unique_ptr<frmAbout>& Instance() {
 
 frmAbout::frmAbout()
     : Form("frmAbout", BorderStyle::FixedDialog),
-      Picture1(*this, IDC_About_Picture1, K::PictureBox, "Picture1", {240, 240, 720, 720}),
+      Picture1(*this, IDC_About_Picture1, K::Image, "Picture1", {240, 240, 720, 720}),
       lblTitle(*this, IDC_About_lblTitle, K::Label, "lblTitle", {1140, 240, 3120, 300}),
       lblVersion(*this, IDC_About_lblVersion, K::Label, "lblVersion", {1140, 600, 3120, 225}),
       Label1(*this, IDC_About_Label1, K::Label, "Label1", {1140, 870, 3225, 225}),
