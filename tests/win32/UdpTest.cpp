@@ -135,29 +135,6 @@ TEST_F(UdpTest, NothingArrivingIsNothingAfterTheTimeOut) {
   EXPECT_FALSE(socket->Receive(100));
 }
 
-// The process's handles as Windows counts them; where Wine's answer is a
-// stub (zero), the Unix descriptors of the Wine process that hosts us,
-// which every open socket holds one of. Nothing when neither is there.
-std::optional<unsigned long> OpenHandles(const char*& counted) {
-  typedef BOOL(WINAPI * HandleCount)(HANDLE, PDWORD);
-  const auto count = reinterpret_cast<HandleCount>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
-  DWORD handles = 0;
-  if (count && count(GetCurrentProcess(), &handles) && handles > 0) {
-    counted = "process handles";
-    return handles;
-  }
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA("Z:\\proc\\self\\fd\\*", &entry);
-  if (find == INVALID_HANDLE_VALUE) return std::nullopt;
-  unsigned long descriptors = 0;
-  do descriptors += entry.cFileName[0] != '.';
-  while (FindNextFileA(find, &entry));
-  FindClose(find);
-  counted = "Unix descriptors of the Wine process";
-  return descriptors;
-}
-
 TEST_F(UdpTest, SocketsThatComeAndGoLeaveNoHandles) {
   udp.Open(NetAddress::IPv4);  // Winsock's own start-up handles come first
   const char* counted = "";

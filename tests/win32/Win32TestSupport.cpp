@@ -34,4 +34,25 @@ ScratchFolder::~ScratchFolder() {
   SHFileOperationA(&op);
 }
 
+std::optional<unsigned long> OpenHandles(const char*& counted) {
+  typedef BOOL(WINAPI * HandleCount)(HANDLE, PDWORD);
+  const auto count = reinterpret_cast<HandleCount>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
+  DWORD handles = 0;
+  if (count && count(GetCurrentProcess(), &handles) && handles > 0) {
+    counted = "process handles";
+    return handles;
+  }
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA("Z:\\proc\\self\\fd\\*", &entry);
+  if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+  unsigned long descriptors = 0;
+  do descriptors += entry.cFileName[0] != '.';
+  while (FindNextFileA(find, &entry));
+  FindClose(find);
+  counted = "Unix descriptors of the Wine process";
+  return descriptors;
+}
+
+
 }  // namespace tavrel

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -30,6 +31,12 @@ long ErrorOf(Statement&& statement) {
   }
   return 0;
 }
+
+// The process's handles as Windows counts them; where Wine's answer is a
+// stub (zero), the Unix descriptors of the Wine process that hosts us,
+// which every open socket or file holds one of. Nothing when neither is
+// there. `counted` says which was counted.
+std::optional<unsigned long> OpenHandles(const char*& counted);
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class ScratchFolder {
