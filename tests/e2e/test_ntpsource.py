@@ -46,7 +46,8 @@ class NtpSourceTest(unittest.TestCase):
         t = self.tavrel
         t.click("cmdTimeSync")
         box = t.message_box(30000)
-        self.assertIsNotNone(box, "no message; screenshot %s" % t.screenshot("no-message"))
+        if box is None:
+            self.fail("no message; screenshot %s" % t.screenshot("no-message"))
         t.press("OK")
         time.sleep(0.3)
         return box[1], t.text("Label15")
@@ -86,6 +87,7 @@ class NtpSourceTest(unittest.TestCase):
             ours, delay, theirs))
         self.assertAlmostEqual(ours, theirs, delta=0.005)
         self.assertEqual(t.text("cmdTimeSync"), "&Get Atomic Time")
+        t.screenshot("synchronised")
 
         # "Save &Options" keeps the choice for the next start.
         t.click("cmdOptions")
@@ -100,6 +102,7 @@ class NtpSourceTest(unittest.TestCase):
             self.assertEqual(server.requests, 4)
         self.assertEqual(message, "The attempt to synchronize your system time failed")
         self.assertEqual(result, "no valid answer from the NTP server")
+        t.screenshot("failed-run")
         log = (t.read_file("Common", "error.log") or b"").decode("latin-1")
         self.assertEqual(log.count("DoAtomicTime of Modul VRN_TimeSync  310"), 4, log)
         self.assertNotIn("VRN_TimeSync  340", log, "the clock was asked to change")
