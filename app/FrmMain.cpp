@@ -56,10 +56,10 @@ FrmMain::FrmMain()
       cmdNewVersion(*this, IDC_cmdNewVersion, K::Button, "cmdNewVersion", {2100, 1920, 1875, 255}),
       Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 1575}),
       optTimeSource(*this, IDC_optTimeSource, K::OptionButton, "optTimeSource", &Frame3),
-      txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 1020, 2520, 285}, &Frame3),
-      Label13(*this, IDC_Label13, K::Label, "Label13", {360, 1065, 840, 195}, &Frame3),
-      Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1335, 1800, 195}, &Frame3),
-      Label15(*this, IDC_Label15, K::Label, "Label15", {1560, 1335, 1080, 195}, &Frame3),
+      txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 780, 2520, 285}, &Frame3),
+      Label13(*this, IDC_Label13, K::Label, "Label13", {360, 825, 840, 195}, &Frame3),
+      Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1095, 3375, 195}, &Frame3),
+      Label15(*this, IDC_Label15, K::Label, "Label15", {360, 1320, 3375, 195}, &Frame3),
       Label16(*this, IDC_Label16, K::Label, "Label16", {2640, 1335, 1080, 195}, &Frame3),
       Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 3900, 3855, 2730}),
       chkStartWithWindow(*this, IDC_chkStartWithWindow, K::CheckBox, "chkStartWithWindow", {120, 240, 1815, 195}, &Frame2),
@@ -176,17 +176,18 @@ void FrmMain::DesignOptions() {
   cmdNewVersion.SetCaption("Check for new version");
 
   Frame3.SetCaption("Time Source:");
-  for (int i = 0; i < 3; ++i) optTimeSource.Add(i, {120, 240 + 240L * i, 3615, 195});
+  // The web pages or an NTP server; acting as a server is not offered, so
+  // the client takes its place in the second row.
+  for (int i = 0; i < 3; ++i) optTimeSource.Add(i, {120, 240 + 240L * (i == 2 ? 1 : i), 3615, 195});
   optTimeSource(0).SetCaption("direct Internet access (modem, LAN, etc.)");
   optTimeSource(0).SetValue(-1);
   optTimeSource(1).SetCaption("act as a NTP server for a local network");
   optTimeSource(1).SetVisible(false);
   optTimeSource(2).SetCaption("NTP client within a local network");
-  optTimeSource(2).SetVisible(false);
-  txtIPaddress.SetVisible(false);
   Label13.SetCaption("address :");
-  Label14.SetCaption("Port : 13");
-  for (Control* label : {&Label13, &Label14, &Label15, &Label16}) label->SetVisible(false);
+  Label14.SetCaption("Port : 123");
+  // The outcome of the last NTP run.
+  Label16.SetVisible(false);
 
   Frame2.SetCaption("Options:");
   chkStartWithWindow.SetCaption("Start with Windows");
@@ -254,6 +255,7 @@ void FrmMain::Connect() {
   Label11.Click = [this] { Label11_Click(); };
   lblShowAbout.Click = [this] { lblShowAbout_Click(); };
   txtPeriodic.Change = [this] { txtPeriodic_Change(); };
+  txtIPaddress.Change = [this] { txtIPaddress_Change(); };
   cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
   cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
   cmdNewVersion.Click = [this] { cmdNewVersion_Click(); };

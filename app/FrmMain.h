@@ -77,6 +77,8 @@ class FrmMain : public Form, public IErrorDisplay {
   void TimeSync(bool meldung);
   void cmdTimeSync_Click();
   void txtTimeCorrection_LostFocus();
+  // The NTP server's address box shows the port it will ask.
+  void txtIPaddress_Change();
 
   // The stored settings.
   void Load_Registry();

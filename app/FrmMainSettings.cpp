@@ -73,6 +73,14 @@ void FrmMain::Load_Registry() {
   trap(160, [&] { chkDT.SetValue(ReadInteger("chkDT", 1)); });
   trap(170, [&] { optusnavy.SetValue(ReadTruth("optusnavy", true) ? -1 : 0); });
   trap(180, [&] { optebay.SetValue(ReadTruth("optebay", false) ? -1 : 0); });
+  // The time source: 0 the web pages, 2 the NTP server in the address box
+  // (1, serving NTP, is not offered).
+  trap(190, [&] {
+    const int source = ReadInteger("optTimeSource", 0);
+    if (source != 0 && source != 2) Raise(errInvalidPropertyValue);
+    optTimeSource(source).SetValue(-1);
+  });
+  trap(200, [&] { txtIPaddress.SetText(Read("txtIPaddress", "")); });
 }
 
 void FrmMain::Save_Registry() {
@@ -95,6 +103,8 @@ void FrmMain::Save_Registry() {
   trap(150, [&] { Write("chkDT", CStr(chkDT.Value())); });
   trap(160, [&] { Write("optusnavy", truth(optusnavy)); });
   trap(170, [&] { Write("optebay", truth(optebay)); });
+  trap(180, [&] { Write("optTimeSource", optTimeSource(2).Value() ? "2" : "0"); });
+  trap(190, [&] { Write("txtIPaddress", txtIPaddress.Text()); });
 }
 
 }  // namespace tavrel

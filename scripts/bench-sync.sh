@@ -22,11 +22,13 @@ for _ in $(seq 50); do
 done
 
 echo "native: $(build/host/bench/tavrel_sync_bench "http://127.0.0.1:$port" "$runs")"
-if [ -x build/win32/bench/tavrel_sync_bench.exe ] && command -v wine >/dev/null; then
-  export WINEPREFIX=${WINEPREFIX:-$PWD/build/win32/wineprefix} WINEDEBUG=-all
+source scripts/wine-choice.sh >/dev/null
+exe=build/$wine_preset/bench/tavrel_sync_bench.exe
+if [ -x "$exe" ] && command -v wine >/dev/null; then
+  export WINEPREFIX=${WINEPREFIX:-$PWD/build/$wine_preset/wineprefix} WINEDEBUG=-all
   [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
   out=$(mktemp)
-  wine build/win32/bench/tavrel_sync_bench.exe "http://127.0.0.1:$port" "$runs" > "$out" 2>&1 || true
-  echo "wine:   $(tr -d '\r' < "$out")"
+  wine "$exe" "http://127.0.0.1:$port" "$runs" > "$out" 2>&1 || true
+  echo "wine ($wine_preset): $(tr -d '\r' < "$out")"
   rm -f "$out"
 fi

@@ -11,6 +11,7 @@
 #include "support/Globals.h"
 #include "support/Text.h"
 #include "support/VRN_ErrorLog.h"
+#include "timesync/Sntp.h"
 #include "timesync/VRN_TimeSync.h"
 
 namespace tavrel {
@@ -82,6 +83,18 @@ void FrmMain::txtTimeCorrection_LostFocus() {
   trap(10, [&] {
     if (!IsNumeric(txtTimeCorrection.Text(), Sys().locale->DecimalSeparator())) txtTimeCorrection.SetText("0");
   });
+}
+
+// A text that is no server address yet (the user may be typing) shows the
+// standard port; the run reports it when it is still wrong then.
+void FrmMain::txtIPaddress_Change() {
+  ErrorTrap trap(kSourceMain, "txtIPaddress_Change of Formular FrmMain");
+  uint16_t port = 123;
+  try {
+    port = ParseNtpServer(txtIPaddress.Text()).port;
+  } catch (const RuntimeError&) {
+  }
+  trap(10, [&] { Label14.SetCaption("Port : " + std::to_string(port)); });
 }
 
 }  // namespace tavrel

@@ -1,6 +1,7 @@
 #include "timesync/VRN_TimeSync.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <optional>
 
@@ -8,6 +9,7 @@
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/Hosts.h"
+#include "timesync/Sntp.h"
 #include "timesync/TimePage.h"
 
 namespace tavrel {
@@ -78,13 +80,58 @@ DateTime NearestDate(DateTime now, long secondsOfDay) {
   return best;
 }
 
+// The time from an NTP server: four requests, the fastest answer wins.
+// The server gives UTC to the millisecond, so nothing is added for the
+// time a reading takes to arrive. Each failed request is reported and the
+// next one still goes out. The outcome is shown on the options view, where
+// the user chose the server.
+bool NtpTime(std::string& TimePageText, int32_t totalBias, const std::string& serverText, ErrorTrap& trap) {
+  auto show = [&](const std::string& text) { trap(360, [&] { TheMainForm().Label15.SetCaption(text); }); };
+  SntpClient ntp;
+  SntpResult r;
+  bool answered = trap(300, [&] { ntp.Open(serverText); });
+  while (answered && ntp.CanRequest()) trap(310, [&] { ntp.Request(); });
+  answered = answered && trap(320, [&] { r = ntp.Result(); });
+  if (!answered) {
+    show("no valid answer from the NTP server");
+    return false;
+  }
+  show(NtpResultText(r));
+
+  DateTime now;
+  DateTime newTime;
+  if (!trap(330, [&] {
+        now = Sys().clock->Now();
+        newTime = Sys().clock->NowUtc().AddSeconds(r.offset - totalBias * 60.0);
+      }))
+    return false;
+  TimePageText = r.serverTime;
+  if (!trap(340, [&] { Sys().clock->SetLocalTime(newTime); })) return false;
+  SecondsCorrected = static_cast<int16_t>(now.Second() - newTime.Second());
+  trap(350, [&] { Sys().clock->BroadcastTimeChange(); });
+  return true;
+}
+
 }  // namespace
+
+std::string NtpResultText(const SntpResult& result) {
+  char text[80];
+  std::snprintf(text, sizeof text, "offset %+.3f s, delay %.0f ms", result.offset, result.delay * 1000.0);
+  return text;
+}
 
 bool DoAtomicTime(std::string& TimePageText) {
   ErrorTrap trap(kSourceCommon, kDoAtomicTime);
   bool ebayOnly = false;
+  bool ntp = false;
+  std::string serverText;
   bool daylight = false;
-  trap(10, [&] { ebayOnly = TheMainForm().optebay.Value() != 0; });
+  trap(10, [&] {
+    FrmMain& form = TheMainForm();
+    ebayOnly = form.optebay.Value() != 0;
+    ntp = form.optTimeSource.Has(2) && form.optTimeSource(2).Value() != 0;
+    if (ntp) serverText = form.txtIPaddress.Text();
+  });
   trap(20, [&] { daylight = TheMainForm().chkDT.Value() == 1 && DaylightActive; });
 
   // UTC = local time + bias; the user's correction moves the clock earlier.
@@ -96,6 +143,8 @@ bool DoAtomicTime(std::string& TimePageText) {
         totalBias = static_cast<int32_t>(sum);
       }))
     return false;
+
+  if (ntp) return NtpTime(TimePageText, totalBias, serverText, trap);
 
   std::optional<int> hourOffset;
   if (!ebayOnly) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "timesync/Sntp.h"
 
 namespace tavrel {
 
@@ -12,7 +13,14 @@ namespace tavrel {
 // eBay alone when "ebay" is chosen), sets the clock's time of day and tells
 // every window. True when the clock was set. TimePageText receives each
 // page fetched and, on success, the eight-character time text of the page.
+// With "NTP client within a local network" chosen as the time source, the
+// NTP server in the address box replaces the pages: TimePageText receives
+// the server's UTC time of day "hh:mm:ss" and the date may change too.
 bool DoAtomicTime(std::string& TimePageText);
+
+// The line the options view shows after an NTP run:
+// "offset +0.250 s, delay 41 ms".
+std::string NtpResultText(const SntpResult& result);
 
 // The date and time in the current year of a change rule of the time-zone
 // record (absolute, or the n-th weekday of a month, 5 meaning the last).
