@@ -2,6 +2,7 @@
 // control's number. Containers are not parents: a frame's controls are
 // children of the form placed at the frame's origin, so that every command
 // and colour request reaches the one form window procedure.
+#include "platform/win32/Win32Convert.h"
 #include "platform/win32/Win32WindowSystem.h"
 
 #include <windowsx.h>
@@ -58,14 +59,6 @@ void UseClassicLook(HWND hwnd) {
 
 bool HasMouseEvents(ControlKind kind) {
   return kind == ControlKind::Label || kind == ControlKind::PictureBox || kind == ControlKind::Image;
-}
-
-int ShiftOf(WPARAM keys) {
-  int shift = 0;
-  if (keys & MK_SHIFT) shift |= vbShiftMask;
-  if (keys & MK_CONTROL) shift |= vbCtrlMask;
-  if (GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
-  return shift;
 }
 
 // Where a contained control sits: its container's origin plus its own.
@@ -456,7 +449,7 @@ void Win32ControlPeer::OnMouse(UINT message, WPARAM keys, LPARAM position) {
   const Win32WindowSystem& system = form_.System();
   const float x = system.ToTwipsF(GET_X_LPARAM(position));
   const float y = system.ToTwipsF(GET_Y_LPARAM(position));
-  const int shift = ShiftOf(keys);
+  const int shift = MouseShift(keys);
   switch (message) {
     case WM_LBUTTONDOWN: control_.UserMouseDown(vbLeftButton, shift, x, y); break;
     case WM_RBUTTONDOWN: control_.UserMouseDown(vbRightButton, shift, x, y); break;
@@ -464,14 +457,7 @@ void Win32ControlPeer::OnMouse(UINT message, WPARAM keys, LPARAM position) {
     case WM_LBUTTONUP: control_.UserMouseUp(vbLeftButton, shift, x, y); break;
     case WM_RBUTTONUP: control_.UserMouseUp(vbRightButton, shift, x, y); break;
     case WM_MBUTTONUP: control_.UserMouseUp(vbMiddleButton, shift, x, y); break;
-    default: {
-      int buttons = 0;
-      if (keys & MK_LBUTTON) buttons |= vbLeftButton;
-      if (keys & MK_RBUTTON) buttons |= vbRightButton;
-      if (keys & MK_MBUTTON) buttons |= vbMiddleButton;
-      control_.UserMouseMove(buttons, shift, x, y);
-      break;
-    }
+    default: control_.UserMouseMove(MouseButtons(keys), shift, x, y); break;
   }
 }
 

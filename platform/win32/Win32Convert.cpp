@@ -73,4 +73,20 @@ std::string WindowsMessage(DWORD windowsError) {
   return text;
 }
 
+int MouseShift(WPARAM keys) {
+  int shift = 0;
+  if (keys & MK_SHIFT) shift |= vbShiftMask;
+  if (keys & MK_CONTROL) shift |= vbCtrlMask;
+  if (GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
+  return shift;
+}
+
+int MouseButtons(WPARAM keys) {
+  int buttons = 0;
+  if (keys & MK_LBUTTON) buttons |= vbLeftButton;
+  if (keys & MK_RBUTTON) buttons |= vbRightButton;
+  if (keys & MK_MBUTTON) buttons |= vbMiddleButton;
+  return buttons;
+}
+
 }  // namespace tavrel

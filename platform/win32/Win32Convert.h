@@ -23,6 +23,11 @@ long FileErrorNumber(DWORD windowsError);
 // line break; "" when it has none.
 std::string WindowsMessage(DWORD windowsError);
 
+// The keys and buttons of a mouse message's wParam in the runtime's
+// numbering (vbShiftMask ..., vbLeftButton ...).
+int MouseShift(WPARAM keys);
+int MouseButtons(WPARAM keys);
+
 // Closes a kernel handle (file, process, thread) when the scope ends.
 class KernelHandle {
  public:

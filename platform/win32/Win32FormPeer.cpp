@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/win32/Win32Convert.h"
 #include "platform/win32/Win32WindowSystem.h"
 #include "platform/win32/WindowClasses.h"
 
@@ -38,22 +39,6 @@ BOOL CALLBACK CollectOwned(HWND window, LPARAM list) {
   auto* owned = reinterpret_cast<OwnedWindows*>(list);
   if (GetWindow(window, GW_OWNER) == owned->owner) owned->windows.push_back(window);
   return TRUE;
-}
-
-int ShiftOf(WPARAM keys) {
-  int shift = 0;
-  if (keys & MK_SHIFT) shift |= vbShiftMask;
-  if (keys & MK_CONTROL) shift |= vbCtrlMask;
-  if (GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
-  return shift;
-}
-
-int ButtonsOf(WPARAM keys) {
-  int buttons = 0;
-  if (keys & MK_LBUTTON) buttons |= vbLeftButton;
-  if (keys & MK_RBUTTON) buttons |= vbRightButton;
-  if (keys & MK_MBUTTON) buttons |= vbMiddleButton;
-  return buttons;
 }
 
 }  // namespace
@@ -208,7 +193,7 @@ LRESULT Win32FormPeer::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   // Signed: a point left of or above the window is negative.
   const float x = system_.ToTwipsF(GET_X_LPARAM(lParam));
   const float y = system_.ToTwipsF(GET_Y_LPARAM(lParam));
-  const int shift = ShiftOf(wParam);
+  const int shift = MouseShift(wParam);
   switch (message) {
     case WM_LBUTTONDOWN:
       pressedOnBackground_ = true;
@@ -225,7 +210,7 @@ LRESULT Win32FormPeer::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_RBUTTONUP: form_.Form_MouseUp(vbRightButton, shift, x, y); break;
     case WM_MBUTTONUP: form_.Form_MouseUp(vbMiddleButton, shift, x, y); break;
-    default: form_.Form_MouseMove(ButtonsOf(wParam), shift, x, y); break;
+    default: form_.Form_MouseMove(MouseButtons(wParam), shift, x, y); break;
   }
   return 0;
 }
