@@ -41,22 +41,33 @@ class VersionAboutTest(unittest.TestCase):
         cls.tavrel.stop()
         cls.server.stop()
 
-    def box_rect(self):
-        for line in self.tavrel.driver("msgbox", 5000).splitlines():
-            if line.startswith("rect: "):
-                return tuple(int(v) for v in line[6:].split())
-        self.fail("the driver gave no place of the message box")
+    def offer_box(self):
+        """(title, text, buttons, rect) of the shown box, read in one look:
+        a second look could find the program between two of its windows."""
+        out = self.tavrel.driver("msgbox", 20000, check=False)
+        fields = {"button": []}
+        for line in out.splitlines():
+            key, _, value = line.partition(": ")
+            if key == "button":
+                fields["button"].append(value)
+            elif key in ("title", "text", "rect"):
+                fields[key] = value
+        if "title" not in fields:
+            return None
+        rect = tuple(int(v) for v in fields["rect"].split()) if "rect" in fields else None
+        return fields["title"], fields.get("text", ""), fields["button"], rect
 
     def test_1_a_newer_release_is_offered_and_no_opens_nothing(self):
         t = self.tavrel
         t.click("cmdOptions")
         self.assertEqual(t.text("cmdNewVersion"), "Check for new version")
         t.click("cmdNewVersion")
-        box = t.message_box(20000)
+        box = self.offer_box()
         self.assertIsNotNone(box, "no message; screenshot %s" % t.screenshot("no-offer"))
-        self.assertEqual(box, ("Info", OFFER, ["Yes", "No"]))
+        self.assertEqual(box[:3], ("Info", OFFER, ["Yes", "No"]))
         shot = t.screenshot("offer")
-        crop(shot, os.path.join(DOCS, "version-offer.png"), *self.box_rect())
+        if box[3]:
+            crop(shot, os.path.join(DOCS, "version-offer.png"), *box[3])
         t.press("No")
         time.sleep(1)
         self.assertIsNone(t.message_box(1000))
