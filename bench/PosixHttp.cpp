@@ -4,11 +4,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
+
+#include "bench/PosixUdp.h"
 
 namespace tavrel {
 
-std::string PosixHttp::OpenUrl(const std::string& url) {
+HttpAnswer PosixHttp::Fetch(const std::string& url, const HttpOptions&) {
   const std::string scheme = "http://";
   if (url.compare(0, scheme.size(), scheme) != 0) Raise(errInetFailure);
   const auto slash = url.find('/', scheme.size());
@@ -29,6 +32,9 @@ std::string PosixHttp::OpenUrl(const std::string& url) {
     if (fd >= 0) close(fd);
     Raise(errInetFailure);
   }
+  PosixClock clock;
+  HttpAnswer answer;
+  answer.sentUtc = clock.NowUtc();
   const std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + hostPort + "\r\n\r\n";
   if (send(fd, request.data(), request.size(), 0) != static_cast<ssize_t>(request.size())) {
     close(fd);
@@ -36,11 +42,19 @@ std::string PosixHttp::OpenUrl(const std::string& url) {
   }
   std::string response;
   char buffer[4096];
-  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, n);
+  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+    if (response.empty()) answer.answeredUtc = clock.NowUtc();
+    response.append(buffer, n);
+  }
   close(fd);
   const auto body = response.find("\r\n\r\n");
-  if (body == std::string::npos) Raise(errInetFailure);
-  return response.substr(body + 4);
+  const auto lineEnd = response.find("\r\n");
+  if (body == std::string::npos || response.compare(0, 5, "HTTP/") != 0) Raise(errInetFailure);
+  const auto blank = response.find(' ');
+  answer.status = std::atoi(response.c_str() + blank + 1);
+  answer.headers = response.substr(lineEnd + 2, body + 2 - (lineEnd + 2));
+  answer.body = response.substr(body + 4);
+  return answer;
 }
 
 }  // namespace tavrel

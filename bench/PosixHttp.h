@@ -1,5 +1,6 @@
 // A plain HTTP/1.0 GET over a POSIX socket, for measuring the web time on
-// Linux against a server on loopback. Only "http://host[:port]/path".
+// Linux against a server on loopback. Only "http://host[:port]/path";
+// redirects are never followed, and the times come from clock_gettime.
 #pragma once
 
 #include "platform/Platform.h"
@@ -8,7 +9,7 @@ namespace tavrel {
 
 class PosixHttp : public IHttp {
  public:
-  std::string OpenUrl(const std::string& url) override;
+  HttpAnswer Fetch(const std::string& url, const HttpOptions& options) override;
 };
 
 }  // namespace tavrel

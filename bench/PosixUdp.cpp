@@ -125,3 +125,16 @@ DateTime PosixClock::NowUtc() {
 }
 
 }  // namespace tavrel
+
+namespace tavrel {
+
+void PosixClock::WaitUntilUtc(DateTime utc) {
+  for (;;) {
+    const double left = (utc.Serial() - NowUtc().Serial()) * 86400.0;
+    if (left <= 0) return;
+    timespec pause{static_cast<time_t>(left), static_cast<long>((left - static_cast<time_t>(left)) * 1e9)};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+}  // namespace tavrel

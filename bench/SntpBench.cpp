@@ -37,6 +37,7 @@ class RecordingClock : public IClock {
   DateTime NowUtc() override { return real_.NowUtc(); }
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
   void BroadcastTimeChange() override {}
+  void WaitUntilUtc(DateTime utc) override { real_.WaitUntilUtc(utc); }
   Clock::time_point calledAt;
 
  private:

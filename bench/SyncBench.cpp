@@ -2,7 +2,12 @@
 // clock call, against a time page on loopback. The clock only records the
 // moment it is asked to change; nothing is set. Prints the median of the runs.
 //
-//   tavrel_sync_bench http://127.0.0.1:PORT [runs]
+//   tavrel_sync_bench http://127.0.0.1:PORT [runs] [webclock]
+//
+// With "webclock" the server shows no time text and every host is that
+// server: the run takes the web server's clock from its Date headers on
+// the real clock, and the offsets it would have set are printed as well,
+// one line each, for scripts/bench-httpdate.sh.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,20 +20,35 @@
 #include "support/Globals.h"
 #include "timesync/VRN_TimeSync.h"
 #include "bench/BenchHttp.h"
+#include "bench/BenchNet.h"
 
 namespace tavrel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A fixed clock for a time page; the real one, read in UTC (the memory
+// time zone has no bias), for the web server clock. A change is only
+// recorded, with the offset it would have made.
 class RecordingClock : public IClock {
  public:
-  DateTime Now() override { return now; }
-  DateTime NowUtc() override { return now; }
-  void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
+  explicit RecordingClock(IClock* real) : real_(real) {}
+  DateTime Now() override { return real_ ? real_->NowUtc() : now; }
+  DateTime NowUtc() override { return real_ ? real_->NowUtc() : now; }
+  void SetLocalTime(DateTime to) override {
+    calledAt = Clock::now();
+    offset = (to.Serial() - Now().Serial()) * 86400.0;
+  }
   void BroadcastTimeChange() override {}
+  void WaitUntilUtc(DateTime utc) override {
+    if (real_) real_->WaitUntilUtc(utc);
+  }
   DateTime now = MakeDateTime(2026, 12, 8, 1, 29, 50);
   Clock::time_point calledAt;
+  double offset = 0;
+
+ private:
+  IClock* real_;
 };
 
 }  // namespace
@@ -41,15 +61,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
+  const bool webClock = argc > 3 && std::string(argv[3]) == "webclock";
 
   MemoryPlatform memory;
-  RecordingClock clock;
+  auto realClock = MakeBenchClock();
+  RecordingClock clock(webClock ? realClock.get() : nullptr);
   auto http = MakeBenchHttp();
   Platform p = Sys();
   p.clock = &clock;
   p.http = http.get();
   InstallPlatform(p);
-  memory.registry.WriteString(RegRoot::LocalMachine, "Software\\VRN\\Tavrel\\Hosts", "USNO", argv[1]);
+  for (const char* host : {"USNO", "NIST", "eBay"})
+    memory.registry.WriteString(RegRoot::LocalMachine, "Software\\VRN\\Tavrel\\Hosts", host, argv[1]);
 
   ProgramName = "Tavrel";
   ProductNumber = "230";
@@ -57,6 +80,7 @@ int main(int argc, char** argv) {
   MainForm = &form;
 
   std::vector<double> micros;
+  std::vector<double> offsets;
   for (int i = 0; i < runs; ++i) {
     std::string text;
     const auto start = Clock::now();
@@ -65,10 +89,13 @@ int main(int argc, char** argv) {
       return 1;
     }
     micros.push_back(std::chrono::duration<double, std::micro>(clock.calledAt - start).count());
+    offsets.push_back(clock.offset);
   }
   std::sort(micros.begin(), micros.end());
   std::printf("runs %d  median %.0f us  min %.0f us  max %.0f us\n", runs, micros[micros.size() / 2],
               micros.front(), micros.back());
+  if (webClock)
+    for (double offset : offsets) std::printf("offset %+.4f s\n", offset);
   MainForm = nullptr;
   return 0;
 }

@@ -95,15 +95,44 @@ class IClock {
   // Sends WM_TIMECHANGE (wParam 0, lParam 0) to every top-level window and
   // waits until they have seen it.
   virtual void BroadcastTimeChange() = 0;
+  // Returns when NowUtc() has reached `utc` (at once when it has), to the
+  // millisecond where the system allows: a request timed to reach a server
+  // at a chosen moment waits here. Processes no window events.
+  virtual void WaitUntilUtc(DateTime utc) = 0;
+};
+
+// What a web server answered to one request, with the computer's UTC clock
+// around it: a server's Date says its clock at some moment between the two.
+struct HttpAnswer {
+  int status = 0;         // 200, 301, 404 ...
+  std::string headers;    // the header lines as they came, "Name: value" each
+  std::string body;
+  DateTime sentUtc;       // just before the request left
+  DateTime answeredUtc;   // just after the status line arrived
+  // The value of the first header of that name (case ignored), blanks
+  // around it removed; nothing when the answer has none.
+  std::optional<std::string> Header(const std::string& name) const;
+};
+
+struct HttpOptions {
+  // false: a redirect is the answer (its status, headers and body).
+  bool followRedirects = true;
+  // How long to wait for the connection and each part of the answer; 0
+  // is the platform's own time-out.
+  unsigned timeoutMs = 0;
 };
 
 class IHttp {
  public:
   virtual ~IHttp() = default;
-  // Fetches a full URL ("http://host[:port]/path?query") and returns the
-  // body as text, blocking until it arrived. Throws RuntimeError when the
-  // host cannot be reached, the transfer times out or fails.
-  virtual std::string OpenUrl(const std::string& url) = 0;
+  // Sends a GET for a full URL ("http://host[:port]/path?query") and
+  // returns the answer whatever its status, blocking until it arrived.
+  // Throws RuntimeError when the host cannot be reached, the transfer
+  // times out or fails.
+  virtual HttpAnswer Fetch(const std::string& url, const HttpOptions& options) = 0;
+  // The body of a page, redirects followed. An answer other than 2xx is
+  // errInetFailure "HTTP status N".
+  std::string OpenUrl(const std::string& url);
 };
 
 // An IPv4 or IPv6 address.

@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "timesync/Sntp.h"
+#include "timesync/SyncCore.h"
 
 namespace tavrel {
 
@@ -16,11 +17,9 @@ namespace tavrel {
 // With "NTP client within a local network" chosen as the time source, the
 // NTP server in the address box replaces the pages: TimePageText receives
 // the server's UTC time of day "hh:mm:ss" and the date may change too.
+// When no page shows a time, the clock of the web server that answered
+// fastest takes over (timesync/WebServerClock.h).
 bool DoAtomicTime(std::string& TimePageText);
-
-// The line the options view shows after an NTP run:
-// "offset +0.250 s, delay 41 ms".
-std::string NtpResultText(const SntpResult& result);
 
 // The date and time in the current year of a change rule of the time-zone
 // record (absolute, or the n-th weekday of a month, 5 meaning the last).

@@ -16,10 +16,40 @@ void MemoryClock::SetLocalTime(DateTime localTime) {
   now = localTime;
 }
 
-std::string MemoryHttp::OpenUrl(const std::string& url) {
+namespace {
+
+// IMF-fixdate, the form servers send: "Tue, 08 Dec 2026 12:00:00 GMT".
+std::string ImfFixdate(DateTime utc) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.Weekday() - 1], utc.Day(),
+                kMonths[utc.Month() - 1], utc.Year(), utc.Hour(), utc.Minute(), utc.Second());
+  return text;
+}
+
+}  // namespace
+
+HttpAnswer MemoryHttp::Fetch(const std::string& url, const HttpOptions& how) {
   requests.push_back(url);
-  if (!handler) Raise(errInetFailure);
-  return handler(url);
+  options.push_back(how);
+  const DateTime sent = clock.NowUtc();
+  sentUtc.push_back(sent);
+  HttpAnswer answer;
+  if (answerer) {
+    answer = answerer(url);
+  } else {
+    if (!handler) Raise(errInetFailure);
+    answer.status = 200;
+    answer.body = handler(url);
+  }
+  if (serverOffset && !answer.Header("Date"))
+    answer.headers += "Date: " + ImfFixdate(sent.AddSeconds(latency * stampAt + *serverOffset)) + "\r\n";
+  answer.sentUtc = sent;
+  clock.Advance(latency);
+  answer.answeredUtc = clock.NowUtc();
+  return answer;
 }
 
 // ---------------------------------------------------------------------------

@@ -31,6 +31,11 @@ class MemoryClock : public IClock {
   DateTime NowUtc() override { return now.AddSeconds(utcBiasMinutes * 60.0); }
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override { ++broadcasts; }
+  // Waiting is the clock running on.
+  void WaitUntilUtc(DateTime utc) override {
+    if (NowUtc() < utc) now = utc.AddSeconds(-utcBiasMinutes * 60.0);
+    ++waits;
+  }
   void Advance(double seconds) { now = now.AddSeconds(seconds); }
 
   DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
@@ -40,15 +45,34 @@ class MemoryClock : public IClock {
   std::function<bool(DateTime from, DateTime to)> accept;
   std::vector<DateTime> sets;
   int broadcasts = 0;
+  int waits = 0;
 };
 
+// Scripted web servers on the memory clock. A request takes `latency`
+// seconds from leaving to the status line's arrival, and the memory clock
+// runs on by as much; the server reads its own clock `stampAt` of the way
+// through (a half: the middle of the round trip) and, when it has one,
+// writes it as the answer's Date.
 class MemoryHttp : public IHttp {
  public:
-  std::string OpenUrl(const std::string& url) override;
-  // Answers a request; throw a RuntimeError to fail it. Unset: every
-  // request fails like an unreachable host.
+  explicit MemoryHttp(MemoryClock& clock) : clock(clock) {}
+  HttpAnswer Fetch(const std::string& url, const HttpOptions& options) override;
+  // Answers a request with a page (status 200); throw a RuntimeError to
+  // fail it. Unset: every request fails like an unreachable host.
   std::function<std::string(const std::string& url)> handler;
+  // Answers a request in full, in place of `handler` when set. A Date the
+  // answer carries stays; otherwise the server clock writes one.
+  std::function<HttpAnswer(const std::string& url)> answerer;
+  // Seconds the servers' clock is ahead of the computer's UTC clock;
+  // nothing: the answers carry no Date.
+  std::optional<double> serverOffset;
+  double latency = 0;
+  double stampAt = 0.5;
+
   std::vector<std::string> requests;
+  std::vector<HttpOptions> options;
+  std::vector<DateTime> sentUtc;  // when each request left
+  MemoryClock& clock;
 };
 
 // A network of scripted peers. A datagram sent goes to `server`, which plays
@@ -411,7 +435,7 @@ class MemoryPlatform {
   void Install();
 
   MemoryClock clock;
-  MemoryHttp http;
+  MemoryHttp http{clock};
   MemoryUdp udp{clock};
   MemoryRandom random;
   MemoryRegistry registry;

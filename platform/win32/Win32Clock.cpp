@@ -43,4 +43,14 @@ void Win32Clock::BroadcastTimeChange() {
   SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
 }
 
+void Win32Clock::WaitUntilUtc(DateTime utc) {
+  // Sleep takes whole milliseconds and may wake a tick late; the last two
+  // milliseconds are spent looking at the clock.
+  for (;;) {
+    const double leftMs = (utc.Serial() - NowUtc().Serial()) * 86400000.0;
+    if (leftMs <= 0) return;
+    ::Sleep(leftMs > 3 ? static_cast<DWORD>(leftMs - 2) : 0);
+  }
+}
+
 }  // namespace tavrel

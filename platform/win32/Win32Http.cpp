@@ -31,32 +31,44 @@ void SetTimeout(HINTERNET session, DWORD option, DWORD ms) {
 
 }  // namespace
 
-std::string Win32Http::OpenUrl(const std::string& url) {
+HttpAnswer Win32Http::Fetch(const std::string& url, const HttpOptions& options) {
+  const DWORD timeout = options.timeoutMs ? options.timeoutMs : kTimeoutMs;
   InetHandle session(InternetOpenA("A_Tavrel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session.get()) RaiseInetError(GetLastError());
-  SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMs);
-  SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
-  SetTimeout(session.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
+  SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, timeout);
+  SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, timeout);
+  SetTimeout(session.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, timeout);
 
-  InetHandle request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0,
-                                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                          INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI,
-                                      0));
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                INTERNET_FLAG_NO_UI;
+  if (!options.followRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+  HttpAnswer answer;
+  // The call returns once the status line and headers are in: the two
+  // readings bracket the moment the server wrote its Date.
+  Win32Clock clock;
+  answer.sentUtc = clock.NowUtc();
+  InetHandle request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, flags, 0));
+  answer.answeredUtc = clock.NowUtc();
   if (!request.get()) RaiseInetError(GetLastError());
   // Set again on the request: some WinINet versions read a request's
   // time-outs only from its own handle.
-  SetTimeout(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMs);
-  SetTimeout(request.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTimeoutMs);
+  SetTimeout(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, timeout);
+  SetTimeout(request.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, timeout);
 
   DWORD status = 0;
   DWORD size = sizeof status;
   DWORD index = 0;
-  if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                     &size, &index) &&
-      (status < 200 || status > 299))
-    Raise(errInetFailure, "HTTP status " + std::to_string(status));
+  answer.status = HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                                 &size, &index)
+                      ? static_cast<int>(status)
+                      : 200;
+  char headers[8192];
+  size = sizeof headers;
+  index = 0;
+  if (HttpQueryInfoA(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, headers, &size, &index))
+    answer.headers.assign(headers, size);
 
-  std::string body;
+  std::string& body = answer.body;
   char buffer[8192];
   while (body.size() < kMaxBody) {
     DWORD read = 0;
@@ -74,7 +86,7 @@ std::string Win32Http::OpenUrl(const std::string& url) {
       HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, &index) &&
       body.size() < length)
     Raise(errInetFailure, "The connection ended before the page was complete");
-  return body;
+  return answer;
 }
 
 }  // namespace tavrel

@@ -14,11 +14,12 @@ class Win32Clock : public IClock {
   DateTime NowUtc() override;
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override;
+  void WaitUntilUtc(DateTime utc) override;
 };
 
 class Win32Http : public IHttp {
  public:
-  std::string OpenUrl(const std::string& url) override;
+  HttpAnswer Fetch(const std::string& url, const HttpOptions& options) override;
   // Bodies longer than this are cut off: no time page comes near it, and a
   // runaway answer must not eat the memory of a small tray utility.
   static constexpr std::size_t kMaxBody = 1024 * 1024;

@@ -40,11 +40,12 @@ class DoAtomicTimeTest : public ProgramTest {
     return page;
   }
 
+  // The system's zone, which every run reads afresh.
   void Zone(int32_t bias, int32_t standardBias, int32_t daylightBias, bool daylight) {
-    TZInfo.Bias = bias;
-    TZInfo.StandardBias = standardBias;
-    TZInfo.DaylightBias = daylightBias;
-    DaylightActive = daylight;
+    sys.timeZone.zone.Bias = bias;
+    sys.timeZone.zone.StandardBias = standardBias;
+    sys.timeZone.zone.DaylightBias = daylightBias;
+    sys.timeZone.result = daylight ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD;
   }
 
   int Reports() const {
@@ -180,12 +181,56 @@ TEST_F(DoAtomicTimeTest, EasternStandardTimeWrapsBackPastMidnight) {
   EXPECT_EQ(MakeDateTime(2026, 12, 7, 21, 10, 1), sys.clock.sets.at(0));
 }
 
+// The seconds corrected are the clock's real step, across the minute too:
+// a clock at :58 set to :00 of the next minute was two seconds behind.
 TEST_F(DoAtomicTimeTest, SecondFiftyNineCarriesIntoTheNextMinute) {
   sys.clock.now = MakeDateTime(2026, 12, 8, 1, 29, 58);
   naval = NavalPage("01:29:59");
   EXPECT_TRUE(DoAtomicTime(text));
   EXPECT_EQ(MakeDateTime(2026, 12, 8, 1, 30, 0), sys.clock.sets.at(0));
-  EXPECT_EQ(58, SecondsCorrected);
+  EXPECT_EQ(-2, SecondsCorrected);
+}
+
+// Hours and days count too, and a step beyond the 16-bit range reads as
+// its end.
+TEST_F(DoAtomicTimeTest, SecondsCorrectedCountHoursAndStayInSixteenBits) {
+  sys.clock.now = MakeDateTime(2026, 12, 8, 13, 0, 0);
+  naval = NavalPage("12:00:00");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(3599, SecondsCorrected);
+
+  sys.clock.now = MakeDateTime(2026, 12, 8, 2, 0, 0);
+  naval = NavalPage("12:00:00");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(-32768, SecondsCorrected);  // ten hours behind
+  sys.clock.now = MakeDateTime(2026, 12, 8, 22, 0, 0);
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(32767, SecondsCorrected);
+}
+
+// The program runs for months: a run after the change to standard time
+// uses standard time, though the window loaded in daylight time.
+TEST_F(DoAtomicTimeTest, EveryRunReadsTheZoneAgain) {
+  Zone(-60, 0, -60, true);
+  TZInfo = sys.timeZone.zone;
+  DaylightActive = true;
+  sys.clock.now = MakeDateTime(2026, 10, 24, 3, 0, 0);
+  naval = NavalPage("01:00:00");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(MakeDateTime(2026, 10, 24, 3, 0, 1), sys.clock.sets.at(0));
+
+  Zone(-60, 0, -60, false);  // the last Sunday of October has passed
+  sys.clock.now = MakeDateTime(2026, 10, 26, 2, 0, 0);
+  naval = NavalPage("01:00:00");
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(MakeDateTime(2026, 10, 26, 2, 0, 1), sys.clock.sets.at(1));
+  EXPECT_FALSE(DaylightActive);
+
+  // A zone the system cannot read leaves the last record in use.
+  sys.timeZone.result = TIME_ZONE_ID_INVALID;
+  sys.clock.now = MakeDateTime(2026, 10, 26, 2, 0, 0);
+  EXPECT_TRUE(DoAtomicTime(text));
+  EXPECT_EQ(MakeDateTime(2026, 10, 26, 2, 0, 1), sys.clock.sets.at(2));
 }
 
 TEST_F(DoAtomicTimeTest, DaylightOptionOffKeepsStandardTime) {
@@ -260,7 +305,7 @@ TEST_F(DoAtomicTimeTest, NewTimeBeforeMidnightGoesOnTheDayBefore) {
   naval = NavalPage("23:59:58");
   EXPECT_TRUE(DoAtomicTime(text));
   EXPECT_EQ(MakeDateTime(2026, 12, 7, 23, 59, 59), sys.clock.sets.at(0));
-  EXPECT_EQ(1 - 59, SecondsCorrected);  // seconds fields only
+  EXPECT_EQ(2, SecondsCorrected);  // across midnight
 }
 
 TEST_F(DoAtomicTimeTest, NewTimeAfterMidnightGoesOnTheDayAfter) {
@@ -282,7 +327,7 @@ TEST_F(DoAtomicTimeTest, SecondsCorrectedReadsTheClocksOwnSecondsAtTheHalfSecond
   sys.clock.now = MakeDateTime(2026, 12, 8, 12, 0, 59).AddSeconds(0.6);
   naval = NavalPage("12:01:04");
   EXPECT_TRUE(DoAtomicTime(text));
-  EXPECT_EQ(54, SecondsCorrected);
+  EXPECT_EQ(-6, SecondsCorrected);
 }
 
 TEST_F(DoAtomicTimeTest, EbayHoursPastMidnightWrap) {
