@@ -55,7 +55,9 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
   const DateReading fastest =
       *std::min_element(readings_.begin(), readings_.end(),
                         [&](const DateReading& a, const DateReading& b) { return transit(a) < transit(b); });
-  const DateTime base = fastest.sentUtc;
+  // Times count from a whole second, so that the server's seconds change
+  // at whole numbers.
+  const DateTime base = fastest.date;
 
   std::vector<Bound> bounds;
   double bestTransit = std::numeric_limits<double>::infinity();
