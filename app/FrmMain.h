@@ -39,6 +39,7 @@ class FrmMain : public Form, public IErrorDisplay {
   void Form_Load() override;
   void Form_QueryUnload(int& cancel, int unloadMode) override;
   void Form_Unload(int& cancel) override;
+  void Form_SystemChange() override;
   void Form_Click() override { form_click(); }
 
   // Views and the home position.
@@ -182,7 +183,7 @@ class FrmMain : public Form, public IErrorDisplay {
   void DesignZonePanel();
   void Colour();
   void Connect();
-  void ReadTimeZone();
+  void ReadTimeZone(const char* procedure = "Form_Load of Formular FrmMain");
   void ShowSmallClock(bool small);
   void OpenPage(const char* handler, const std::string& path);
   void Speak(const std::string& text);

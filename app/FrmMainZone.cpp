@@ -1,6 +1,6 @@
-// The time-zone panel: the zone record read once at load (the web time uses
-// these start-up values for the whole run), shown with this year's change
-// dates; and the two controls that change the system's settings, the zone
+// The time-zone panel: the zone record read at load and again whenever the
+// system says its clock or settings changed (every synchronisation reads
+// it afresh as well), shown with this year's change dates; and the two controls that change the system's settings, the zone
 // dialog and the date picker.
 #include "app/FrmMain.h"
 #include "platform/Platform.h"
@@ -27,8 +27,8 @@ std::string ZoneName(const char16_t (&name)[32]) {
 
 }  // namespace
 
-void FrmMain::ReadTimeZone() {
-  ErrorTrap trap(kSourceMain, "Form_Load of Formular FrmMain");
+void FrmMain::ReadTimeZone(const char* procedure) {
+  ErrorTrap trap(kSourceMain, procedure);
   uint32_t result = TIME_ZONE_ID_INVALID;
   trap(60, [&] {
     for (auto& c : TZInfo.StandardName) c = u' ';
@@ -64,8 +64,12 @@ void FrmMain::ReadTimeZone() {
   trap(70, [&] { lblInfoValue(6).SetCaption(CStr(TZInfo.DaylightBias)); });
 }
 
-// The system's date and time dialog on its zone page. The program reads the
-// zone only at its next start.
+// A new zone, or the change between standard and daylight time, shows at
+// once: the system tells every window when its clock or settings change.
+void FrmMain::Form_SystemChange() { ReadTimeZone("Form_SystemChange of Formular FrmMain"); }
+
+// The system's date and time dialog on its zone page; the panel follows
+// the change the user makes there.
 void FrmMain::cmdChangeTimeZone_Click() {
   ErrorTrap trap(kSourceMain, "cmdChangeTimeZone_Click of Formular FrmMain");
   trap(10, [&] { Sys().shell->Run("CONTROL.EXE timedate.cpl,,1", kMinimisedWithFocus); });

@@ -377,6 +377,9 @@ class Form {
   virtual void Form_MouseDown(int button, int shift, float x, float y) { (void)button; (void)shift; (void)x; (void)y; }
   virtual void Form_MouseUp(int button, int shift, float x, float y) { (void)button; (void)shift; (void)x; (void)y; }
   virtual void Form_MouseMove(int button, int shift, float x, float y) { (void)button; (void)shift; (void)x; (void)y; }
+  // The system's clock or one of its settings (the time zone among them)
+  // changed: WM_TIMECHANGE, WM_SETTINGCHANGE.
+  virtual void Form_SystemChange() {}
   // A private (WM_APP and above) or registered message sent to the window.
   virtual void Form_Message(unsigned message, uintptr_t wParam, intptr_t lParam) {
     (void)message; (void)wParam; (void)lParam;

@@ -435,6 +435,12 @@ int MemoryWindowSystem::MessageBox(const std::string& text, const std::string& t
   return answer;
 }
 
+void MemoryWindowSystem::SystemChange() {
+  std::vector<Form*> forms;
+  for (const auto& window : windows) forms.push_back(&window.second->Model());
+  for (Form* form : forms) form->Form_SystemChange();
+}
+
 void MemoryWindowSystem::DoEvents() {
   ++doEvents;
   if (onDoEvents) onDoEvents();

@@ -383,6 +383,8 @@ class MemoryWindowSystem : public IWindowSystem {
   WindowHandle IconHandle(int picture) override { return picture ? 50000 + picture : 0; }
   float TwipsPerPixel() override { return 15; }
 
+  // The system tells every window that its clock or settings changed.
+  void SystemChange();
   // The loaded window of a form, by the form's name; nullptr when none.
   MemoryFormPeer* Window(const std::string& formName) const;
 

@@ -116,6 +116,10 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     // closes the window the way every other close does.
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION: return OnEndSession(wParam);
+    case WM_TIMECHANGE:
+    case WM_SETTINGCHANGE:
+      form_.Form_SystemChange();
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
     default:
       // Private and registered messages are the form's own business.
       if (message >= WM_APP) {

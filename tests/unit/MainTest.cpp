@@ -127,6 +127,23 @@ TEST_F(FormLoadTest, DaylightTimeAtLoadSetsTheFlagForTheRun) {
   EXPECT_EQ(" Daylight Savings Time...", form.Label8.Caption());
 }
 
+// Autumn comes while the program runs: the system's word that its settings
+// changed brings the panel and the flag to standard time.
+TEST_F(FormLoadTest, TheSystemsChangeOfSeasonShowsAtOnce) {
+  sys.timeZone.result = TIME_ZONE_ID_DAYLIGHT;
+  sys.timeZone.zone.Bias = -60;
+  sys.timeZone.zone.DaylightBias = -60;
+  form.Load();
+  EXPECT_EQ(" Daylight Savings Time...", form.Label8.Caption());
+
+  sys.timeZone.result = TIME_ZONE_ID_STANDARD;
+  sys.timeZone.zone.Bias = 300;
+  sys.windows.SystemChange();
+  EXPECT_FALSE(DaylightActive);
+  EXPECT_EQ(" Standard Time...", form.Label8.Caption());
+  EXPECT_EQ("300", form.lblInfoValue(0).Caption());
+}
+
 TEST_F(FormLoadTest, ZoneStatesAndAFailedRead) {
   sys.timeZone.result = TIME_ZONE_ID_STANDARD;
   form.Load();
