@@ -12,8 +12,9 @@
 #include "speech/VRN_PlaySound.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
-#include "support/VRN_Registry.h"
+#include "support/RunEntry.h"
 #include "support/VRN_WindowsTopMost.h"
+#include "support/Waits.h"
 #include "timesync/VRN_TimeSync.h"
 
 namespace tavrel {
@@ -21,24 +22,8 @@ namespace {
 
 std::string Procedure(const char* handler) { return std::string(handler) + " of Formular FrmMain"; }
 
-const char* const kRunKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 constexpr int kShowNormal = 5;  // SW_SHOW
 constexpr double kFarewellSeconds = 2;
-
-double SecondsSinceMidnight() {
-  const DateTime now = Sys().clock->Now();
-  return (now.Serial() - std::floor(now.Serial())) * 86400.0;
-}
-
-// Seconds from `start` (seconds since midnight) to now. The count starts
-// again at 0 after midnight; a difference of more than half a day is one
-// that went across it.
-double SecondsSince(double start) {
-  double elapsed = SecondsSinceMidnight() - start;
-  if (elapsed < -43200) elapsed += 86400;
-  if (elapsed > 43200) elapsed -= 86400;
-  return elapsed;
-}
 
 }  // namespace
 
@@ -83,8 +68,7 @@ void FrmMain::Form_Unload(int&) {
     // Without a voice the window still takes its two seconds to close.
     ErrorTrap::Quietly([&] { Speak("goodbye and have a very nice day"); });
     // From the start rounded to a whole second: between 1.5 and 2.5 s.
-    const double start = std::round(SecondsSinceMidnight());
-    while (SecondsSince(start) < kFarewellSeconds) Sys().windows->WaitForEvents(50);
+    WaitWithEvents(MsFromWholeSecond(kFarewellSeconds));
   });
   ErrorTrap::Quietly([&] { Save_Registry(); });
   ErrorTrap::Quietly([&] {
@@ -194,11 +178,10 @@ void FrmMain::chkWinOnTop_Click() {
 void FrmMain::chkStartWithWindow_Click() {
   ErrorTrap trap(kSourceMain, Procedure("chkStartWithWindow_Click"));
   trap(10, [&] {
-    const std::string entry = kRunKey + ProgramName;
     if (chkStartWithWindow.Value() == 1)
-      CreateKey(entry, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
+      WriteRunEntry(ProgramName, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
     else
-      DeleteKey(entry);
+      RemoveRunEntry(ProgramName);
   });
 }
 

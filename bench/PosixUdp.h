@@ -19,6 +19,7 @@ class PosixClock : public IClock {
   DateTime NowUtc() override;
   void SetLocalTime(DateTime) override { Raise(errPermissionDenied); }
   void BroadcastTimeChange() override {}
+  uint32_t TickCount() override;
 };
 
 }  // namespace tavrel

@@ -37,6 +37,7 @@ class RecordingClock : public IClock {
   DateTime NowUtc() override { return real_.NowUtc(); }
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
   void BroadcastTimeChange() override {}
+  uint32_t TickCount() override { return real_.TickCount(); }
   Clock::time_point calledAt;
 
  private:

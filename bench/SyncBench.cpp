@@ -27,6 +27,7 @@ class RecordingClock : public IClock {
   DateTime NowUtc() override { return now; }
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
   void BroadcastTimeChange() override {}
+  uint32_t TickCount() override { return 0; }
   DateTime now = MakeDateTime(2026, 12, 8, 1, 29, 50);
   Clock::time_point calledAt;
 };

@@ -95,6 +95,11 @@ class IClock {
   // Sends WM_TIMECHANGE (wParam 0, lParam 0) to every top-level window and
   // waits until they have seen it.
   virtual void BroadcastTimeChange() = 0;
+  // Milliseconds since the system started (GetTickCount): 32 bits, so the
+  // count wraps to 0 after 49.7 days; a difference taken in 32-bit unsigned
+  // arithmetic is right across the wrap. Setting the clock does not move
+  // it, which makes it the measure of every wait.
+  virtual uint32_t TickCount() = 0;
 };
 
 class IHttp {
@@ -230,6 +235,12 @@ class IFileSystem {
   // Writes `bytes` to the file, appending or replacing it; creates a missing
   // file. Throws RuntimeError (76 folder missing, 70/75 no access).
   virtual void Write(const std::string& path, const std::string& bytes, bool append) = 0;
+  // The file's size in bytes. Throws RuntimeError (53 missing).
+  virtual uint64_t Size(const std::string& path) = 0;
+  // Gives the file `from` the name `to` in the same folder, replacing a
+  // file `to` that exists. Throws RuntimeError (53 missing, 70/75 no
+  // access).
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
 };
 
 class IShell {
@@ -347,6 +358,9 @@ class IProcess {
   virtual std::string ProductName() = 0;
   // True only while another copy of this program runs.
   virtual bool PrevInstance() = 0;
+  // Brings the other copy's main window to the front; a window hidden in
+  // the notification area stays hidden there.
+  virtual void ActivatePrevInstance() = 0;
   // Ends the process at once; no handler runs any more.
   [[noreturn]] virtual void End() = 0;
 };

@@ -46,14 +46,31 @@ std::string Procedure(const char* name) { return std::string(name) + " of Modul 
 // that the current directory never decides where the log goes.
 std::string LogFolder() { return sFixDirString(Sys().process->AppPath()) + "..\\Common"; }
 
+std::string LogHeader();
+
 // Appends text + CR LF to the log, creating the folder (but no header).
 // Each step is tried on its own; a failure loses the text silently.
+//
+// A log past its limit keeps its latest entries as error.old (an older one
+// goes) and a new log starts with its header: on a machine that fails for
+// months the log would otherwise grow without end. A log that cannot be
+// renamed (locked by an editor, say) is appended to as before, never
+// emptied.
 void AppendToLog(const std::string& text) {
   LogWriting writing;
   std::string folder;
   if (!ErrorTrap::Quietly([&] { folder = LogFolder(); })) return;
   ErrorTrap::Quietly([&] { CreateDirectoryStruct(folder); });
-  ErrorTrap::Quietly([&] { WriteFileW(folder + "\\error.log", text, true); });
+  const std::string path = folder + "\\error.log";
+  bool full = false;
+  ErrorTrap::Quietly([&] { full = Sys().files->Size(path) > kErrorLogLimit; });
+  if (full) {
+    ErrorTrap::Quietly([&] {
+      Sys().files->Rename(path, folder + "\\error.old");
+      Sys().files->Write(path, LogHeader(), true);
+    });
+  }
+  ErrorTrap::Quietly([&] { WriteFileW(path, text, true); });
 }
 
 std::string VersionText() {
@@ -152,9 +169,24 @@ void CreateErrorLog() {
     ErrorTrap::Quietly([&] { exists = FileExists(path); });
   }
   if (exists) return;
+  const std::string header = LogHeader();
 
-  // Lines 3 to 6 ask the system; a line that cannot be made is left out,
-  // the others are still written.
+  // The header goes only into a new file. Should a report have created the
+  // log while the header was being put together, that entry is kept and no
+  // header is added. Appending never empties anything; a missing Common
+  // folder makes the write fail, and the first report creates it later.
+  LogWriting writing;
+  ErrorTrap::Quietly([&] {
+    std::string again = path;
+    if (!FileExists(again)) Sys().files->Write(path, header, true);
+  });
+}
+
+namespace {
+
+// Lines 3 to 6 ask the system; a line that cannot be made is left out,
+// the others are still written.
+std::string LogHeader() {
   std::string header;
   auto addLine = [&](const std::function<std::string()>& make) {
     ErrorTrap::Quietly([&] { header += make() + kCrLf; });
@@ -170,17 +202,10 @@ void CreateErrorLog() {
                    CStr(VersionInfo.dwBuildNumber), CStr(VersionInfo.dwPlatformId), name});
   });
   addLine([] { return std::string("########  End of Header  ##########"); });
-
-  // The header goes only into a new file. Should a report have created the
-  // log while the header was being put together, that entry is kept and no
-  // header is added. Appending never empties anything; a missing Common
-  // folder makes the write fail, and the first report creates it later.
-  LogWriting writing;
-  ErrorTrap::Quietly([&] {
-    std::string again = path;
-    if (!FileExists(again)) Sys().files->Write(path, header, true);
-  });
+  return header;
 }
+
+}  // namespace
 
 void Email_Error(const std::string& body) {
   ErrorTrap trap(ProductSource(), Procedure("Email_Error"));

@@ -1,6 +1,7 @@
 #include "platform/memory/MemoryPlatform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +15,15 @@ void MemoryClock::SetLocalTime(DateTime localTime) {
   if (accept && !accept(now, localTime)) Raise(errPermissionDenied);
   sets.push_back(localTime);
   now = localTime;
+}
+
+void MemoryClock::Advance(double seconds) {
+  now = now.AddSeconds(seconds);
+  if (seconds <= 0) return;
+  const double ms = seconds * 1000.0 + tickRest_;
+  const double whole = std::floor(ms);
+  tickRest_ = ms - whole;
+  tick += static_cast<uint32_t>(static_cast<uint64_t>(whole));
 }
 
 std::string MemoryHttp::OpenUrl(const std::string& url) {

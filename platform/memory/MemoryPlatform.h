@@ -31,7 +31,9 @@ class MemoryClock : public IClock {
   DateTime NowUtc() override { return now.AddSeconds(utcBiasMinutes * 60.0); }
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override { ++broadcasts; }
-  void Advance(double seconds) { now = now.AddSeconds(seconds); }
+  // Time passing: the clock and the tick move on together.
+  void Advance(double seconds);
+  uint32_t TickCount() override { return tick; }
 
   DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
   int32_t utcBiasMinutes = 0;  // the memory time zone's bias
@@ -40,6 +42,9 @@ class MemoryClock : public IClock {
   std::function<bool(DateTime from, DateTime to)> accept;
   std::vector<DateTime> sets;
   int broadcasts = 0;
+  uint32_t tick = 1000;  // moves with Advance, not with SetLocalTime
+ private:
+  double tickRest_ = 0;  // milliseconds below one not yet counted
 };
 
 class MemoryHttp : public IHttp {
@@ -121,6 +126,8 @@ class MemoryFileSystem : public IFileSystem {
   bool MatchExists(const std::string& pattern, unsigned attributes) override;
   std::string ReadAll(const std::string& path) override;
   void Write(const std::string& path, const std::string& bytes, bool append) override;
+  uint64_t Size(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
 
   // For tests. Folders are created with their parents.
   void AddDrive(const std::string& root);   // "D:" or "\\server\share"
@@ -257,6 +264,7 @@ class MemoryProcess : public IProcess {
   VersionNumbers Version() override { return version; }
   std::string ProductName() override { return productName; }
   bool PrevInstance() override { return prevInstance; }
+  void ActivatePrevInstance() override { ++activations; }
   [[noreturn]] void End() override;
 
   std::string appPath = "C:\\Program Files\\VRN\\Tavrel";
@@ -264,6 +272,7 @@ class MemoryProcess : public IProcess {
   VersionNumbers version{3, 10, 1};
   std::string productName = "vrn Tavrel XP";
   bool prevInstance = false;
+  int activations = 0;
   bool ended = false;
 };
 

@@ -43,4 +43,6 @@ void Win32Clock::BroadcastTimeChange() {
   SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
 }
 
+uint32_t Win32Clock::TickCount() { return ::GetTickCount(); }
+
 }  // namespace tavrel
