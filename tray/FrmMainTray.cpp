@@ -35,6 +35,7 @@ void FrmMain::Make_Popup_Menu() {
     m_frmSysTray->MenuClick = [this](long index, const std::string& key) { m_frmSysTray_MenuClick(index, key); };
     m_frmSysTray->SysTrayDoubleClick = [this](int button) { m_frmSysTray_SysTrayDoubleClick(button); };
     m_frmSysTray->SysTrayMouseDown = [this](int button) { m_frmSysTray_SysTrayMouseDown(button); };
+    m_frmSysTray->SysTrayIconRefused = [this] { m_frmSysTray_IconRefused(); };
   });
   trap(30, [&] { SysTray().AddMenuItem("&Show A_Tavrel", "open", false); });
   trap(40, [&] { SysTray().AddMenuItem("-", "", false); });
@@ -93,6 +94,15 @@ void FrmMain::m_frmSysTray_SysTrayDoubleClick(long button) {
 void FrmMain::m_frmSysTray_SysTrayMouseDown(long button) {
   ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_SysTrayMouseDown"));
   if (button == vbRightButton) trap(10, [&] { SysTray().ShowMenu(); });
+}
+
+// Without an icon a hidden window could never be reached again: it shows
+// itself. The tray object stays, so that a task bar that comes after all
+// still gets the icon.
+void FrmMain::m_frmSysTray_IconRefused() {
+  ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_IconRefused"));
+  trap(10, [&] { Show(); });
+  trap(20, [&] { ZOrder(); });
 }
 
 void FrmMain::imgSysTray_Click() {

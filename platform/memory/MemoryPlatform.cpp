@@ -461,7 +461,7 @@ bool MemoryNotifyArea::Notify(uint32_t message, const TrayIconData& record) {
   std::memcpy(request.bytes.data(), &record, sizeof record);
   const auto key = std::make_pair(record.hWnd, record.uID);
   const auto it = icons.find(key);
-  bool accepted = record.cbSize == sizeof(TrayIconData);
+  bool accepted = taskbar && record.cbSize == sizeof(TrayIconData);
   if (accepted) {
     switch (message) {
       case kNimAdd: accepted = it == icons.end(); break;

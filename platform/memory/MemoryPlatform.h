@@ -411,6 +411,8 @@ class MemoryNotifyArea : public INotifyArea {
 
   std::vector<Request> requests;
   std::map<std::pair<uint32_t, uint32_t>, Icon> icons;  // (hWnd, uID) -> icon shown
+  // False: no task bar yet (log-on), every request is refused.
+  bool taskbar = true;
 };
 
 class MemoryPlatform {
