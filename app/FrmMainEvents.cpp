@@ -20,9 +20,8 @@
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* handler) { return std::string(handler) + " of Formular FrmMain"; }
+const char* const kForm = "FrmMain";
 
-constexpr int kShowNormal = 5;  // SW_SHOW
 constexpr double kFarewellSeconds = 2;
 
 }  // namespace
@@ -31,7 +30,7 @@ constexpr double kFarewellSeconds = 2;
 // Loading and closing
 
 void FrmMain::Form_Load() {
-  ErrorTrap trap(kSourceMain, Procedure("Form_Load"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Form_Load"));
   trap(10, [&] { SetWidth(kMainWidth); });
   trap(20, [&] { Load_Registry(); });
   trap(30, [&] { lblTimeHeader.SetVisible(false); });
@@ -97,7 +96,7 @@ void FrmMain::ShowSmallClock(bool small) {
 }
 
 void FrmMain::imgMinimize_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("imgMinimize_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "imgMinimize_Click"));
   bool small = false;
   trap(10, [&] { small = Height() != kSmallClockHeight; });
   trap(20, [&] { ShowSmallClock(small); });
@@ -105,7 +104,7 @@ void FrmMain::imgMinimize_Click() {
 }
 
 void FrmMain::cmdOptions_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("cmdOptions_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "cmdOptions_Click"));
   bool open = false;
   trap(10, [&] { open = cmdOptions.Caption() == "&Options"; });
   if (open) {
@@ -123,7 +122,7 @@ void FrmMain::cmdOptions_Click() {
 // From any view but the compact one this returns to the compact view; from
 // the options view it leaves "Save &Options" on the button.
 void FrmMain::cmdInfo_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("cmdInfo_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "cmdInfo_Click"));
   bool compact = false;
   trap(10, [&] { compact = Height() == kCompactHeight; });
   trap(20, [&] { SetHeight(compact ? kZoneHeight : kCompactHeight); });
@@ -134,7 +133,7 @@ void FrmMain::cmdInfo_Click() {
 // The top right corner of the screen, computed with the width the window
 // has before the small clock resets it.
 void FrmMain::form_click() {
-  ErrorTrap trap(kSourceMain, Procedure("form_click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "form_click"));
   trap(10, [&] { SetTop(30); });
   trap(20, [&] {
     const long screen = Sys().windows->ScreenWidthTwips();
@@ -145,7 +144,7 @@ void FrmMain::form_click() {
 }
 
 void FrmMain::Image1_MouseDown(int button, int, float, float) {
-  ErrorTrap trap(kSourceMain, Procedure("Image1_MouseDown"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Image1_MouseDown"));
   if (button == vbRightButton) {
     trap(10, [&] { ShowTrayMenu(); });
     return;
@@ -164,7 +163,7 @@ void FrmMain::ShowTrayMenu() {
 // Options that act at once.
 
 void FrmMain::chkWinOnTop_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("chkWinOnTop_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "chkWinOnTop_Click"));
   trap(10, [&] {
     if (chkWinOnTop.Value() == 1) tavrel::SetTopMost(*this);
     else tavrel::SetNotTopMost(*this);
@@ -176,7 +175,7 @@ void FrmMain::chkWinOnTop_Click() {
 // unquoted, a folder with blanks (C:\Program Files\...) makes Windows try
 // C:\Program.exe first.
 void FrmMain::chkStartWithWindow_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("chkStartWithWindow_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "chkStartWithWindow_Click"));
   trap(10, [&] {
     if (chkStartWithWindow.Value() == 1)
       WriteRunEntry(ProgramName, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
@@ -189,8 +188,8 @@ void FrmMain::chkStartWithWindow_Click() {
 // Links: pages of the maker's web site in the default browser.
 
 void FrmMain::OpenPage(const char* handler, const std::string& path) {
-  ErrorTrap trap(kSourceMain, Procedure(handler));
-  trap(10, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + path, "", "", kShowNormal); });
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, handler));
+  trap(10, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + path, "", "", kSwShow); });
 }
 
 void FrmMain::lblHelp_Click() { OpenPage("lblHelp_Click", "/vrn/products/tavrel_e.htm"); }
@@ -200,7 +199,7 @@ void FrmMain::lblVRNHome_Click() { OpenPage("lblVRNHome_Click", "/vrn"); }
 void FrmMain::Label11_Click() { OpenPage("Label11_Click", "/vrn/support/BugReport.htm"); }
 
 void FrmMain::lblShowAbout_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("lblShowAbout_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "lblShowAbout_Click"));
   trap(10, [&] { ShowAboutModeless(*this); });
 }
 

@@ -34,7 +34,7 @@ void FrmMain::Timer1_Timer() {
     if (due && !RanRecently()) trap(60, [&] { TimeSync(false); });
   }
   trap(70, [&] {
-    if (chkVoice.Value() == 1) VoiceTime(false);
+    if (chkVoice.Value() == 1) VoiceTime(false, Sys().locale->LongTime(now), Combo1.Text());
   });
 }
 

@@ -243,6 +243,10 @@ class IFileSystem {
   virtual void Rename(const std::string& from, const std::string& to) = 0;
 };
 
+// Show commands of ShellExecuteA, as the system's: SW_SHOWNORMAL activates
+// and restores the window, SW_SHOW shows it as it is.
+enum : int { kSwShowNormal = 1, kSwShow = 5 };
+
 class IShell {
  public:
   virtual ~IShell() = default;

@@ -26,7 +26,6 @@ namespace {
 
 const char* const kCrLf = "\r\n";
 constexpr long kErrorBoxStyle = vbCritical | vbSystemModal;  // 4112
-constexpr int kShowNormal = 1;
 
 bool g_errorFlagged = false;
 int g_logWriting = 0;
@@ -40,7 +39,7 @@ class LogWriting {
   LogWriting& operator=(const LogWriting&) = delete;
 };
 
-std::string Procedure(const char* name) { return std::string(name) + " of Modul VRN_ErrorLog"; }
+const char* const kModule = "VRN_ErrorLog";
 
 // <program folder>\..\Common, built from the folder the system reports so
 // that the current directory never decides where the log goes.
@@ -208,7 +207,7 @@ std::string LogHeader() {
 }  // namespace
 
 void Email_Error(const std::string& body) {
-  ErrorTrap trap(ProductSource(), Procedure("Email_Error"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "Email_Error"));
   std::string link;
   const bool built = trap(10, [&] {
     link = "MailTo:" + SupportMailAddress() + "?Subject=" + ProgramName + "  - error.log report -  " +
@@ -223,7 +222,7 @@ void Email_Error(const std::string& body) {
   if (built) {
     trap(20, [&] {
       Sys().shell->Execute(Sys().windows->DesktopWindow(), "Open", link, "",
-                           Sys().process->AppPath(), kShowNormal);
+                           Sys().process->AppPath(), kSwShowNormal);
     });
   }
   LetEventsRun();
@@ -235,21 +234,21 @@ void Email_Error(const std::string& body) {
 
 int32_t SysLanguageID() {
   int32_t result = 0;
-  ErrorTrap trap(ProductSource(), Procedure("SysLanguageID"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "SysLanguageID"));
   trap(10, [&] { result = Sys().system->SystemDefaultLangId(); });
   return result;
 }
 
 std::string SysLanguageName() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("SysLanguageName"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "SysLanguageName"));
   trap(10, [&] { result = Sys().system->LanguageName(Sys().system->SystemDefaultLangId()); });
   return result;
 }
 
 std::string GetLocaleString(int32_t lcType) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetLocaleString"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetLocaleString"));
   trap(10, [&] { result = Sys().system->LocaleInfo(static_cast<uint32_t>(lcType)); });
   return result;
 }
@@ -257,7 +256,7 @@ std::string GetLocaleString(int32_t lcType) {
 namespace {
 std::string LocaleItem(const char* procedure, int32_t lcType) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure(procedure));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, procedure));
   trap(10, [&] { result = GetLocaleString(lcType); });
   return result;
 }
