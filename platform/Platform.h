@@ -389,6 +389,31 @@ struct Platform {
   INotifyArea* notifyArea = nullptr;
 };
 
+// The table of a platform that keeps one object per service under the
+// table's own names (MemoryPlatform, the Windows services): one filling for
+// both, so that a service added to the table cannot be forgotten by one.
+template <class Services>
+Platform TableOf(Services& s) {
+  Platform p;
+  p.clock = &s.clock;
+  p.http = &s.http;
+  p.udp = &s.udp;
+  p.random = &s.random;
+  p.registry = &s.registry;
+  p.files = &s.files;
+  p.shell = &s.shell;
+  p.sound = &s.sound;
+  p.speech = &s.speech;
+  p.downloads = &s.downloads;
+  p.system = &s.system;
+  p.locale = &s.locale;
+  p.timeZone = &s.timeZone;
+  p.process = &s.process;
+  p.windows = &s.windows;
+  p.notifyArea = &s.notifyArea;
+  return p;
+}
+
 void InstallPlatform(const Platform& platform);
 const Platform& Sys();
 
