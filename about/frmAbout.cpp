@@ -16,7 +16,6 @@ using K = ControlKind;
 
 const char* const kSysInfoPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO\\PATH";
 const char* const kSysInfoFolder = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location\\MSINFO";
-constexpr int kShowNormal = 5;        // SW_SHOW
 constexpr int kNormalFocus = 1;       // the runtime's vbNormalFocus
 constexpr long kWhite = 0xFFFFFF;
 
@@ -31,7 +30,7 @@ const Font kButtonFont{"Tahoma", 8, true};
 // the product's picture.
 const Font kPlatformsFont{"Tahoma", 7, false};
 
-std::string Procedure(const char* handler) { return std::string(handler) + " of Formular frmAbout"; }
+const char* const kForm = "frmAbout";
 
 void TextLabel(Control& label, const std::string& text) {
   label.SetCaption(text);
@@ -133,7 +132,7 @@ void frmAbout::Form_Load() {
 }
 
 void frmAbout::lblOk_Click() {
-  ErrorTrap trap(ProductSource(), Procedure("lblOK_Click"));
+  ErrorTrap trap(ProductSource(), FormProcedure(kForm, "lblOK_Click"));
   trap(10, [&] { Unload(); });
   Sys().windows->DoEvents();
 }
@@ -141,7 +140,7 @@ void frmAbout::lblOk_Click() {
 void frmAbout::imgOk_Click() { lblOk_Click(); }
 
 void frmAbout::lblSysInfo_Click() {
-  ErrorTrap trap(ProductSource(), Procedure("lblSysInfo_Click"));
+  ErrorTrap trap(ProductSource(), FormProcedure(kForm, "lblSysInfo_Click"));
   trap(10, [&] { RunSystemInfo(); });
   Sys().windows->DoEvents();
 }
@@ -172,7 +171,7 @@ void frmAbout::lblSysInfo_MouseUp(int, int, float, float) {
 }
 
 void frmAbout::OpenHomePage() {
-  ErrorTrap::Quietly([&] { Sys().shell->Execute(hwnd(), "open", HomePageAddress, "", "", kShowNormal); });
+  ErrorTrap::Quietly([&] { Sys().shell->Execute(hwnd(), "open", HomePageAddress, "", "", kSwShow); });
 }
 
 void frmAbout::lblCopyright_Click() { OpenHomePage(); }

@@ -37,6 +37,16 @@ void Main() {
     ReportError(true, ProductSource(), where, 0, number, description);
   });
   ErrorTrap trap(ProductSource(), "Main of Modul A_Tavrel_Main");
+  // A second copy ends before it does anything: no window, no run, no
+  // speech, no Run entry, no icon, nothing saved. The first copy comes to
+  // the front instead (or stays in the notification area). One that cannot
+  // tell ends too.
+  bool another = true;
+  trap(5, [&] { another = Sys().process->PrevInstance(); });
+  if (another) {
+    ErrorTrap::Quietly([] { Sys().process->ActivatePrevInstance(); });
+    Sys().process->End();
+  }
   trap(10, [] { ProgramName = "Tavrel"; });
   trap(20, [] { SoundAvailable = HasSound(); });
   trap(30, [] { Get_UrlList(); });
@@ -72,11 +82,6 @@ void Main() {
   trap(160, [] {
     if (MainForm->chkStartInSysTray.Value() != 1) MainForm->Show();
   });
-
-  // A second copy ends here, saving nothing; so does one that cannot tell.
-  bool another = true;
-  trap(170, [&] { another = Sys().process->PrevInstance(); });
-  if (another) Sys().process->End();
 }
 
 }  // namespace tavrel

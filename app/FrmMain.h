@@ -177,6 +177,11 @@ class FrmMain : public Form, public IErrorDisplay {
   // The current tray object, or none; replaced by Make_Popup_Menu.
   std::unique_ptr<frmSysTray> m_frmSysTray;
 
+  // The least time between the end of one run and a periodic run, whatever
+  // the period says: a period of 0 (or letters, which read as 0) would run
+  // back to back, blocking the window and hammering the time servers.
+  static constexpr uint32_t kMinPeriodicGapMs = 60 * 1000;
+
  private:
   void Design();
   void DesignOptions();
@@ -188,6 +193,11 @@ class FrmMain : public Form, public IErrorDisplay {
   void OpenPage(const char* handler, const std::string& path);
   void Speak(const std::string& text);
   void ShowTrayMenu();
+  void m_frmSysTray_IconRefused();
+  // Whether the last run ended less than kMinPeriodicGapMs ago (tick).
+  bool RanRecently();
+  bool hasRun_ = false;
+  uint32_t lastRunEndTick_ = 0;
   // The tray object, raising 91 when there is none.
   frmSysTray& SysTray();
 };

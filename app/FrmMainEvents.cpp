@@ -12,33 +12,17 @@
 #include "speech/VRN_PlaySound.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
-#include "support/VRN_Registry.h"
+#include "support/RunEntry.h"
 #include "support/VRN_WindowsTopMost.h"
+#include "support/Waits.h"
 #include "timesync/VRN_TimeSync.h"
 
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* handler) { return std::string(handler) + " of Formular FrmMain"; }
+const char* const kForm = "FrmMain";
 
-const char* const kRunKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
-constexpr int kShowNormal = 5;  // SW_SHOW
 constexpr double kFarewellSeconds = 2;
-
-double SecondsSinceMidnight() {
-  const DateTime now = Sys().clock->Now();
-  return (now.Serial() - std::floor(now.Serial())) * 86400.0;
-}
-
-// Seconds from `start` (seconds since midnight) to now. The count starts
-// again at 0 after midnight; a difference of more than half a day is one
-// that went across it.
-double SecondsSince(double start) {
-  double elapsed = SecondsSinceMidnight() - start;
-  if (elapsed < -43200) elapsed += 86400;
-  if (elapsed > 43200) elapsed -= 86400;
-  return elapsed;
-}
 
 }  // namespace
 
@@ -46,7 +30,7 @@ double SecondsSince(double start) {
 // Loading and closing
 
 void FrmMain::Form_Load() {
-  ErrorTrap trap(kSourceMain, Procedure("Form_Load"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Form_Load"));
   trap(10, [&] { SetWidth(kMainWidth); });
   trap(20, [&] { Load_Registry(); });
   trap(30, [&] { lblTimeHeader.SetVisible(false); });
@@ -83,8 +67,7 @@ void FrmMain::Form_Unload(int&) {
     // Without a voice the window still takes its two seconds to close.
     ErrorTrap::Quietly([&] { Speak("goodbye and have a very nice day"); });
     // From the start rounded to a whole second: between 1.5 and 2.5 s.
-    const double start = std::round(SecondsSinceMidnight());
-    while (SecondsSince(start) < kFarewellSeconds) Sys().windows->WaitForEvents(50);
+    WaitWithEvents(MsFromWholeSecond(kFarewellSeconds));
   });
   ErrorTrap::Quietly([&] { Save_Registry(); });
   ErrorTrap::Quietly([&] {
@@ -113,7 +96,7 @@ void FrmMain::ShowSmallClock(bool small) {
 }
 
 void FrmMain::imgMinimize_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("imgMinimize_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "imgMinimize_Click"));
   bool small = false;
   trap(10, [&] { small = Height() != kSmallClockHeight; });
   trap(20, [&] { ShowSmallClock(small); });
@@ -121,7 +104,7 @@ void FrmMain::imgMinimize_Click() {
 }
 
 void FrmMain::cmdOptions_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("cmdOptions_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "cmdOptions_Click"));
   bool open = false;
   trap(10, [&] { open = cmdOptions.Caption() == "&Options"; });
   if (open) {
@@ -139,7 +122,7 @@ void FrmMain::cmdOptions_Click() {
 // From any view but the compact one this returns to the compact view; from
 // the options view it leaves "Save &Options" on the button.
 void FrmMain::cmdInfo_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("cmdInfo_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "cmdInfo_Click"));
   bool compact = false;
   trap(10, [&] { compact = Height() == kCompactHeight; });
   trap(20, [&] { SetHeight(compact ? kZoneHeight : kCompactHeight); });
@@ -150,7 +133,7 @@ void FrmMain::cmdInfo_Click() {
 // The top right corner of the screen, computed with the width the window
 // has before the small clock resets it.
 void FrmMain::form_click() {
-  ErrorTrap trap(kSourceMain, Procedure("form_click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "form_click"));
   trap(10, [&] { SetTop(30); });
   trap(20, [&] {
     const long screen = Sys().windows->ScreenWidthTwips();
@@ -161,7 +144,7 @@ void FrmMain::form_click() {
 }
 
 void FrmMain::Image1_MouseDown(int button, int, float, float) {
-  ErrorTrap trap(kSourceMain, Procedure("Image1_MouseDown"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Image1_MouseDown"));
   if (button == vbRightButton) {
     trap(10, [&] { ShowTrayMenu(); });
     return;
@@ -180,7 +163,7 @@ void FrmMain::ShowTrayMenu() {
 // Options that act at once.
 
 void FrmMain::chkWinOnTop_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("chkWinOnTop_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "chkWinOnTop_Click"));
   trap(10, [&] {
     if (chkWinOnTop.Value() == 1) tavrel::SetTopMost(*this);
     else tavrel::SetNotTopMost(*this);
@@ -192,13 +175,12 @@ void FrmMain::chkWinOnTop_Click() {
 // unquoted, a folder with blanks (C:\Program Files\...) makes Windows try
 // C:\Program.exe first.
 void FrmMain::chkStartWithWindow_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("chkStartWithWindow_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "chkStartWithWindow_Click"));
   trap(10, [&] {
-    const std::string entry = kRunKey + ProgramName;
     if (chkStartWithWindow.Value() == 1)
-      CreateKey(entry, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
+      WriteRunEntry(ProgramName, "\"" + Sys().process->AppPath() + "\\" + Sys().process->ExeName() + ".exe\"");
     else
-      DeleteKey(entry);
+      RemoveRunEntry(ProgramName);
   });
 }
 
@@ -206,8 +188,8 @@ void FrmMain::chkStartWithWindow_Click() {
 // Links: pages of the maker's web site in the default browser.
 
 void FrmMain::OpenPage(const char* handler, const std::string& path) {
-  ErrorTrap trap(kSourceMain, Procedure(handler));
-  trap(10, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + path, "", "", kShowNormal); });
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, handler));
+  trap(10, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + path, "", "", kSwShow); });
 }
 
 void FrmMain::lblHelp_Click() { OpenPage("lblHelp_Click", "/vrn/products/tavrel_e.htm"); }
@@ -217,7 +199,7 @@ void FrmMain::lblVRNHome_Click() { OpenPage("lblVRNHome_Click", "/vrn"); }
 void FrmMain::Label11_Click() { OpenPage("Label11_Click", "/vrn/support/BugReport.htm"); }
 
 void FrmMain::lblShowAbout_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("lblShowAbout_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "lblShowAbout_Click"));
   trap(10, [&] { ShowAboutModeless(*this); });
 }
 

@@ -31,11 +31,16 @@ void FrmMain::Timer1_Timer() {
       const double period = CDbl(txtPeriodic.Text(), Sys().locale->DecimalSeparator());
       due = DateTime(last->Serial() + period / 24.0) < Sys().clock->Now();
     });
-    if (due) trap(60, [&] { TimeSync(false); });
+    if (due && !RanRecently()) trap(60, [&] { TimeSync(false); });
   }
   trap(70, [&] {
-    if (chkVoice.Value() == 1) VoiceTime(false);
+    if (chkVoice.Value() == 1) VoiceTime(false, Sys().locale->LongTime(now), Combo1.Text());
   });
+}
+
+// Measured on the tick: the run itself may have stepped the clock.
+bool FrmMain::RanRecently() {
+  return hasRun_ && static_cast<uint32_t>(Sys().clock->TickCount() - lastRunEndTick_) < kMinPeriodicGapMs;
 }
 
 // Letters typed into the period become "0" at once; setting the text runs

@@ -124,6 +124,12 @@ DateTime PosixClock::NowUtc() {
   return DateTime(static_cast<double>(days + 25569) + rest);
 }
 
+uint32_t PosixClock::TickCount() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<uint32_t>(static_cast<uint64_t>(t.tv_sec) * 1000u + static_cast<uint64_t>(t.tv_nsec) / 1000000u);
+}
+
 }  // namespace tavrel
 
 namespace tavrel {

@@ -20,6 +20,7 @@ class PosixClock : public IClock {
   void SetLocalTime(DateTime) override { Raise(errPermissionDenied); }
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override;
+  uint32_t TickCount() override;
 };
 
 }  // namespace tavrel

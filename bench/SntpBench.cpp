@@ -38,6 +38,7 @@ class RecordingClock : public IClock {
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override { real_.WaitUntilUtc(utc); }
+  uint32_t TickCount() override { return real_.TickCount(); }
   Clock::time_point calledAt;
 
  private:

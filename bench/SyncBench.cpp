@@ -43,6 +43,7 @@ class RecordingClock : public IClock {
   void WaitUntilUtc(DateTime utc) override {
     if (real_) real_->WaitUntilUtc(utc);
   }
+  uint32_t TickCount() override { return 0; }
   DateTime now = MakeDateTime(2026, 12, 8, 1, 29, 50);
   Clock::time_point calledAt;
   double offset = 0;

@@ -14,7 +14,6 @@
 namespace tavrel {
 namespace {
 
-constexpr int kShowNormal = 5;  // SW_SHOW
 
 void ConnectionFailure() {
   Sys().windows->MessageBox("There was a problem connecting to the internet.\r\nPlease try it later again.", "Error",
@@ -98,7 +97,7 @@ void FrmMain::ChkNewVersion() {
     const std::string text = offer + version + ")" + " of " + ProgramName + " is available for download." +
                              "\r\nDo you want to download it now ?";
     if (Sys().windows->MessageBox(text, "Info", vbYesNo | vbInformation) == vbYes)
-      Sys().shell->Execute(hwnd(), "open", WebSite() + "/vrn/products/downloads_e.htm", "", "", kShowNormal);
+      Sys().shell->Execute(hwnd(), "open", WebSite() + "/vrn/products/downloads_e.htm", "", "", kSwShow);
   }))
     return fail();
   done();

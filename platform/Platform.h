@@ -99,6 +99,12 @@ class IClock {
   // millisecond where the system allows: a request timed to reach a server
   // at a chosen moment waits here. Processes no window events.
   virtual void WaitUntilUtc(DateTime utc) = 0;
+
+  // Milliseconds since the system started (GetTickCount): 32 bits, so the
+  // count wraps to 0 after 49.7 days; a difference taken in 32-bit unsigned
+  // arithmetic is right across the wrap. Setting the clock does not move
+  // it, which makes it the measure of every wait.
+  virtual uint32_t TickCount() = 0;
 };
 
 // What a web server answered to one request, with the computer's UTC clock
@@ -259,7 +265,17 @@ class IFileSystem {
   // Writes `bytes` to the file, appending or replacing it; creates a missing
   // file. Throws RuntimeError (76 folder missing, 70/75 no access).
   virtual void Write(const std::string& path, const std::string& bytes, bool append) = 0;
+  // The file's size in bytes. Throws RuntimeError (53 missing).
+  virtual uint64_t Size(const std::string& path) = 0;
+  // Gives the file `from` the name `to` in the same folder, replacing a
+  // file `to` that exists. Throws RuntimeError (53 missing, 70/75 no
+  // access).
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
 };
+
+// Show commands of ShellExecuteA, as the system's: SW_SHOWNORMAL activates
+// and restores the window, SW_SHOW shows it as it is.
+enum : int { kSwShowNormal = 1, kSwShow = 5 };
 
 class IShell {
  public:
@@ -376,6 +392,9 @@ class IProcess {
   virtual std::string ProductName() = 0;
   // True only while another copy of this program runs.
   virtual bool PrevInstance() = 0;
+  // Brings the other copy's main window to the front; a window hidden in
+  // the notification area stays hidden there.
+  virtual void ActivatePrevInstance() = 0;
   // Ends the process at once; no handler runs any more.
   [[noreturn]] virtual void End() = 0;
 };
@@ -399,6 +418,31 @@ struct Platform {
   IWindowSystem* windows = nullptr;
   INotifyArea* notifyArea = nullptr;
 };
+
+// The table of a platform that keeps one object per service under the
+// table's own names (MemoryPlatform, the Windows services): one filling for
+// both, so that a service added to the table cannot be forgotten by one.
+template <class Services>
+Platform TableOf(Services& s) {
+  Platform p;
+  p.clock = &s.clock;
+  p.http = &s.http;
+  p.udp = &s.udp;
+  p.random = &s.random;
+  p.registry = &s.registry;
+  p.files = &s.files;
+  p.shell = &s.shell;
+  p.sound = &s.sound;
+  p.speech = &s.speech;
+  p.downloads = &s.downloads;
+  p.system = &s.system;
+  p.locale = &s.locale;
+  p.timeZone = &s.timeZone;
+  p.process = &s.process;
+  p.windows = &s.windows;
+  p.notifyArea = &s.notifyArea;
+  return p;
+}
 
 void InstallPlatform(const Platform& platform);
 const Platform& Sys();

@@ -1,7 +1,6 @@
 // The spoken time. The main timer calls this on every tick while the voice
 // option is on; the period (Combo1, in minutes) decides which minutes are
 // spoken, each once although the timer calls many times in that minute.
-#include "app/FrmMain.h"
 #include "platform/Platform.h"
 #include "speech/VRN_PlaySound.h"
 #include "support/ErrorTrap.h"
@@ -21,12 +20,12 @@ std::string TwoDigits(const std::string& field) { return field.size() == 1 ? "0"
 // VoiceArmed is set by every minute that is not due and used up by the
 // first call in a due minute, so the first due minute after the start, when
 // nothing armed it, stays silent.
-void VoiceTime(bool force) {
+void VoiceTime(bool force, const std::string& clockText, const std::string& period) {
   ErrorTrap trap(kSourceCommon, "VoiceTime of Modul VRN_TimeSync");
   std::string clock, minute, hour;
   long p1 = 0, p2 = 0;
   trap(10, [&] {
-    clock = MainForm->lblTime.Caption();
+    clock = clockText;
     p1 = InStr(1, clock, ":");
     p2 = InStr(p1 + 1, clock, ":");
   });
@@ -36,9 +35,9 @@ void VoiceTime(bool force) {
     bool due = false;
     if (!trap(30, [&] {
           const char decimal = Sys().locale->DecimalSeparator();
-          const int period = CInt(MainForm->Combo1.Text(), decimal);
-          if (period == 0) Raise(errDivisionByZero, "Division by zero");
-          due = CInt(minute, decimal) % period == 0;
+          const int minutes = CInt(period, decimal);
+          if (minutes == 0) Raise(errDivisionByZero, "Division by zero");
+          due = CInt(minute, decimal) % minutes == 0;
         }))
       return;
     if (!due) {

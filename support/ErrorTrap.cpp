@@ -39,4 +39,12 @@ void ErrorTrap::Report(int line, long number, const std::string& description) {
   if (afterReport) afterReport();
 }
 
+std::string FormProcedure(const std::string& form, const std::string& procedure) {
+  return procedure + " of Formular " + form;
+}
+
+std::string ModuleProcedure(const std::string& module, const std::string& procedure) {
+  return procedure + " of Modul " + module;
+}
+
 }  // namespace tavrel

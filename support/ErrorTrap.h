@@ -24,6 +24,11 @@ extern const char* const kSourceCommon;  // "Common": the time-sync module
 // The product name of the version resource ("vrn Tavrel XP"): all else.
 std::string ProductSource();
 
+// The procedure texts of the reports: "Timer1_Timer of Formular FrmMain",
+// "CreateKey of Modul VRN_Registry".
+std::string FormProcedure(const std::string& form, const std::string& procedure);
+std::string ModuleProcedure(const std::string& module, const std::string& procedure);
+
 class ErrorTrap {
  public:
   ErrorTrap(std::string source, std::string procedure, bool showMessage = true)

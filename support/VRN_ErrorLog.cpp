@@ -26,7 +26,6 @@ namespace {
 
 const char* const kCrLf = "\r\n";
 constexpr long kErrorBoxStyle = vbCritical | vbSystemModal;  // 4112
-constexpr int kShowNormal = 1;
 
 bool g_errorFlagged = false;
 int g_logWriting = 0;
@@ -40,20 +39,37 @@ class LogWriting {
   LogWriting& operator=(const LogWriting&) = delete;
 };
 
-std::string Procedure(const char* name) { return std::string(name) + " of Modul VRN_ErrorLog"; }
+const char* const kModule = "VRN_ErrorLog";
 
 // <program folder>\..\Common, built from the folder the system reports so
 // that the current directory never decides where the log goes.
 std::string LogFolder() { return sFixDirString(Sys().process->AppPath()) + "..\\Common"; }
 
+std::string LogHeader();
+
 // Appends text + CR LF to the log, creating the folder (but no header).
 // Each step is tried on its own; a failure loses the text silently.
+//
+// A log past its limit keeps its latest entries as error.old (an older one
+// goes) and a new log starts with its header: on a machine that fails for
+// months the log would otherwise grow without end. A log that cannot be
+// renamed (locked by an editor, say) is appended to as before, never
+// emptied.
 void AppendToLog(const std::string& text) {
   LogWriting writing;
   std::string folder;
   if (!ErrorTrap::Quietly([&] { folder = LogFolder(); })) return;
   ErrorTrap::Quietly([&] { CreateDirectoryStruct(folder); });
-  ErrorTrap::Quietly([&] { WriteFileW(folder + "\\error.log", text, true); });
+  const std::string path = folder + "\\error.log";
+  bool full = false;
+  ErrorTrap::Quietly([&] { full = Sys().files->Size(path) > kErrorLogLimit; });
+  if (full) {
+    ErrorTrap::Quietly([&] {
+      Sys().files->Rename(path, folder + "\\error.old");
+      Sys().files->Write(path, LogHeader(), true);
+    });
+  }
+  ErrorTrap::Quietly([&] { WriteFileW(path, text, true); });
 }
 
 std::string VersionText() {
@@ -152,9 +168,24 @@ void CreateErrorLog() {
     ErrorTrap::Quietly([&] { exists = FileExists(path); });
   }
   if (exists) return;
+  const std::string header = LogHeader();
 
-  // Lines 3 to 6 ask the system; a line that cannot be made is left out,
-  // the others are still written.
+  // The header goes only into a new file. Should a report have created the
+  // log while the header was being put together, that entry is kept and no
+  // header is added. Appending never empties anything; a missing Common
+  // folder makes the write fail, and the first report creates it later.
+  LogWriting writing;
+  ErrorTrap::Quietly([&] {
+    std::string again = path;
+    if (!FileExists(again)) Sys().files->Write(path, header, true);
+  });
+}
+
+namespace {
+
+// Lines 3 to 6 ask the system; a line that cannot be made is left out,
+// the others are still written.
+std::string LogHeader() {
   std::string header;
   auto addLine = [&](const std::function<std::string()>& make) {
     ErrorTrap::Quietly([&] { header += make() + kCrLf; });
@@ -170,20 +201,13 @@ void CreateErrorLog() {
                    CStr(VersionInfo.dwBuildNumber), CStr(VersionInfo.dwPlatformId), name});
   });
   addLine([] { return std::string("########  End of Header  ##########"); });
-
-  // The header goes only into a new file. Should a report have created the
-  // log while the header was being put together, that entry is kept and no
-  // header is added. Appending never empties anything; a missing Common
-  // folder makes the write fail, and the first report creates it later.
-  LogWriting writing;
-  ErrorTrap::Quietly([&] {
-    std::string again = path;
-    if (!FileExists(again)) Sys().files->Write(path, header, true);
-  });
+  return header;
 }
 
+}  // namespace
+
 void Email_Error(const std::string& body) {
-  ErrorTrap trap(ProductSource(), Procedure("Email_Error"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "Email_Error"));
   std::string link;
   const bool built = trap(10, [&] {
     link = "MailTo:" + SupportMailAddress() + "?Subject=" + ProgramName + "  - error.log report -  " +
@@ -198,7 +222,7 @@ void Email_Error(const std::string& body) {
   if (built) {
     trap(20, [&] {
       Sys().shell->Execute(Sys().windows->DesktopWindow(), "Open", link, "",
-                           Sys().process->AppPath(), kShowNormal);
+                           Sys().process->AppPath(), kSwShowNormal);
     });
   }
   LetEventsRun();
@@ -210,21 +234,21 @@ void Email_Error(const std::string& body) {
 
 int32_t SysLanguageID() {
   int32_t result = 0;
-  ErrorTrap trap(ProductSource(), Procedure("SysLanguageID"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "SysLanguageID"));
   trap(10, [&] { result = Sys().system->SystemDefaultLangId(); });
   return result;
 }
 
 std::string SysLanguageName() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("SysLanguageName"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "SysLanguageName"));
   trap(10, [&] { result = Sys().system->LanguageName(Sys().system->SystemDefaultLangId()); });
   return result;
 }
 
 std::string GetLocaleString(int32_t lcType) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetLocaleString"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetLocaleString"));
   trap(10, [&] { result = Sys().system->LocaleInfo(static_cast<uint32_t>(lcType)); });
   return result;
 }
@@ -232,7 +256,7 @@ std::string GetLocaleString(int32_t lcType) {
 namespace {
 std::string LocaleItem(const char* procedure, int32_t lcType) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure(procedure));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, procedure));
   trap(10, [&] { result = GetLocaleString(lcType); });
   return result;
 }

@@ -25,6 +25,10 @@ void CreateErrorLog();
 // Opens the mail program with the log as body.
 void Email_Error(const std::string& body);
 
+// A log past this size (1 MiB) becomes error.old at the next entry, and a
+// new log starts with its header.
+constexpr uint64_t kErrorLogLimit = 1024 * 1024;
+
 // The path of the log: <program folder>\..\Common\error.log.
 std::string ErrorLogPath();
 // True once ReportError was called with showMessage True.

@@ -12,7 +12,7 @@
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* name) { return std::string(name) + " of Modul VRN_File_Dir"; }
+const char* const kModule = "VRN_File_Dir";
 
 // Normal, read-only, hidden and system files; folders never match.
 constexpr unsigned kAnyFile = attrReadOnly | attrHidden | attrSystem;
@@ -37,7 +37,7 @@ long FirstCreatablePosition(const std::string& path) {
 
 bool DirExists(const std::string& path) {
   bool result = false;
-  ErrorTrap trap(ProductSource(), Procedure("DirExists"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "DirExists"));
   trap(10, [&] { result = Sys().files->FolderExists(path); });
   LetEventsRun();
   return result;
@@ -45,7 +45,7 @@ bool DirExists(const std::string& path) {
 
 bool FileExists(std::string& path) {
   bool result = false;
-  ErrorTrap trap(ProductSource(), Procedure("FileExists"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "FileExists"));
   const std::string original = path;
   trap.afterReport = [&] { LogErrorDetails(original); };
   bool usable = false;
@@ -60,7 +60,7 @@ bool FileExists(std::string& path) {
 }
 
 void WriteFileW(const std::string& path, const std::string& text, bool append) {
-  ErrorTrap trap(ProductSource(), Procedure("WriteFileW"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "WriteFileW"));
   // The folder part is everything before the last backslash. A name without
   // any backslash lives in the current folder: there is nothing to create,
   // and making a folder of the file's own name would only block the write.
@@ -78,14 +78,14 @@ std::string ReadFileW(const std::string& path) {
 
 std::string sFixDirString(const std::string& path) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("sFixDirString"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "sFixDirString"));
   trap(10, [&] { result = (path.empty() || path.back() != '\\') ? path + "\\" : path; });
   return result;
 }
 
 std::string sParsePath(const std::string& path) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("sParsePath"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "sParsePath"));
   if (path.size() < 4) {
     trap(10, [&] { result = sFixDirString(path); });
     return result;
@@ -98,7 +98,7 @@ std::string sParsePath(const std::string& path) {
 }
 
 void CreateDirectoryStruct(const std::string& folder) {
-  ErrorTrap trap(ProductSource(), Procedure("CreateDirectoryStruct"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "CreateDirectoryStruct"));
   const std::string path = sFixDirString(folder);
   trap.afterReport = [&] { LogErrorDetails(path); };
   if (DirExists(path)) return;

@@ -13,7 +13,7 @@
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* name) { return std::string(name) + " of Modul VRN_GetSystemInfos"; }
+const char* const kModule = "VRN_GetSystemInfos";
 
 static_assert(sizeof(OsVersionInfo) == 148, "the record must keep the system's layout");
 
@@ -67,7 +67,7 @@ constexpr uint32_t kUserBufferSize = 25;
 }  // namespace
 
 void GetPCInfos() {
-  ErrorTrap trap(ProductSource(), Procedure("GetPCInfos"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetPCInfos"));
   trap(10, [&] {
     UserName = UCase(Trim(ClipNull(GetUser())));
     if (UserName.empty()) UserName = "ADMIN";
@@ -82,7 +82,7 @@ void GetPCInfos() {
 
 std::string GetUser() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetUser"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetUser"));
   trap(10, [&] {
     // A name that does not fit the buffer with its NUL is no name at all.
     const auto name = Sys().system->UserName(kUserBufferSize);
@@ -96,7 +96,7 @@ std::string GetUser() {
 
 std::string GetCompany() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetCompany"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetCompany"));
   trap(10, [&] { GetWinVersion(); });
   trap(20, [&] {
     result = ReadKey(VersionInfo.dwPlatformId == kPlatformNT
@@ -120,7 +120,7 @@ std::string MachineCodeOf(int32_t serial) {
 
 std::string ClipNull(const std::string& text) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("ClipNull"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "ClipNull"));
   trap(10, [&] { result = RemoveChar(text, '\0'); });
   return result;
 }
@@ -132,21 +132,21 @@ int32_t GetDriveSerial(const std::string& letter) {
 
 std::string GetSysDir() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetSysDir"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetSysDir"));
   trap(10, [&] { result = Sys().system->SystemDirectory(); });
   return result;
 }
 
 std::string GetWinDir() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetWinDir"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetWinDir"));
   trap(10, [&] { result = Sys().system->WindowsDirectory(); });
   return result;
 }
 
 std::string GetWinVersion() {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("GetWinVersion"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "GetWinVersion"));
   trap(10, [&] {
     VersionInfo.dwOSVersionInfoSize = sizeof(OsVersionInfo);  // 148
     // Blank, but still terminated: whoever reads it as text stops in time.

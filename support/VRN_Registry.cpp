@@ -15,7 +15,7 @@
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* name) { return std::string(name) + " of Modul VRN_Registry"; }
+const char* const kModule = "VRN_Registry";
 
 struct RegPath {
   RegRoot root = RegRoot::LocalMachine;
@@ -81,7 +81,7 @@ std::string RegVariant::AsText() const {
 }
 
 void CreateKey(const std::string& path, const std::string& value) {
-  ErrorTrap trap(ProductSource(), Procedure("CreateKey"), false);
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "CreateKey"), false);
   trap.afterReport = [&] { LogErrorDetails(path, value); };
   trap(20, [&] {
     const RegPath p = Parse(path);
@@ -90,7 +90,7 @@ void CreateKey(const std::string& path, const std::string& value) {
 }
 
 void CreateNumericKey(const std::string& path, int64_t value) {
-  ErrorTrap trap(ProductSource(), Procedure("CreateNumericKey"), false);
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "CreateNumericKey"), false);
   trap.afterReport = [&] { LogErrorDetails(path, CStr(value)); };
   trap(20, [&] {
     const RegPath p = Parse(path);
@@ -104,7 +104,7 @@ void CreateNumericKey(const std::string& path, int64_t value) {
 
 std::string ReadKey(const std::string& path) {
   std::string result;
-  ErrorTrap trap(ProductSource(), Procedure("ReadKey"), false);
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "ReadKey"), false);
   trap.afterReport = [&] { LogErrorDetails(path); };
   trap(20, [&] {
     const RegPath p = Parse(path);
@@ -115,7 +115,7 @@ std::string ReadKey(const std::string& path) {
 
 RegVariant ReadKeyV(const std::string& path) {
   RegVariant result;
-  ErrorTrap trap(ProductSource(), Procedure("ReadKeyV"), false);
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "ReadKeyV"), false);
   trap.afterReport = [&] { LogErrorDetails(path); };
   trap(20, [&] {
     const RegPath p = Parse(path);
@@ -127,7 +127,7 @@ RegVariant ReadKeyV(const std::string& path) {
 void DeleteKey(const std::string& path) {
   std::string target = path;
   if (!RegKeyExists(target).IsTrue()) return;
-  ErrorTrap trap(ProductSource(), Procedure("DeleteKey"), false);
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "DeleteKey"), false);
   trap.afterReport = [&] { LogErrorDetails(target); };
   trap(20, [&] {
     const RegPath p = Parse(target);
@@ -138,7 +138,7 @@ void DeleteKey(const std::string& path) {
 
 RegVariant RegKeyExists(std::string& path) {
   RegVariant result;
-  ErrorTrap trap(ProductSource(), Procedure("RegKeyExists"));
+  ErrorTrap trap(ProductSource(), ModuleProcedure(kModule, "RegKeyExists"));
   if (!trap(20, [&] {
         result = RegVariant::OfBool(true);
         path = Trim(path);

@@ -11,6 +11,7 @@
 #include "support/Globals.h"
 #include "support/Text.h"
 #include "support/VRN_ErrorLog.h"
+#include "support/Waits.h"
 #include "timesync/Sntp.h"
 #include "timesync/VRN_TimeSync.h"
 
@@ -55,6 +56,8 @@ void FrmMain::TimeSync(bool meldung) {
   trap(130, [&] { imgCountdown.SetPicture(imgYak.Picture()); });
   trap(140, [&] { cmdTimeSync.SetEnabled(true); });
   trap(150, [&] { lblLastUpdate.SetCaption(GeneralDateText()); });
+  hasRun_ = true;
+  lastRunEndTick_ = Sys().clock->TickCount();
   trap(160, [&] { Timer1.SetEnabled(true); });
 }
 
@@ -71,9 +74,8 @@ void FrmMain::cmdTimeSync_Click() {
   }
   trap(30, [&] { TimeSync(false); });
   trap(40, [&] {
-    const DateTime now = Sys().clock->Now();
-    const DateTime until(std::round(now.Serial() * 86400.0) / 86400.0 + kExitDelaySeconds / 86400.0);
-    while (Sys().clock->Now() < until) Sys().windows->WaitForEvents(50);
+    // The run may just have stepped the clock: the tick measures the wait.
+    WaitWithEvents(MsFromWholeSecond(kExitDelaySeconds));
   });
   trap(50, [&] { cmdExit_Click(); });
 }

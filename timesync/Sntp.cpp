@@ -238,14 +238,15 @@ void SntpClient::Request() {
   while (nonce == 0) nonce = random_.Next64();
   const DateTime sentAt = clock_.NowUtc();
   const NtpTimestamp t1 = ToNtpTimestamp(sentAt);
+  const uint32_t sentTick = clock_.TickCount();
   socket_->SendTo(address_, port_, NtpRequest(nonce));
 
   std::string ignored;
   for (;;) {
-    // The wall clock measures the wait: this is the program that sets it,
-    // and between send and answer nobody else should.
-    const double waitedMs = (clock_.NowUtc().Serial() - sentAt.Serial()) * 86400000.0;
-    const double leftMs = timeoutMs - std::max(0.0, waitedMs);
+    // The tick measures the wait: the wall clock can be stepped meanwhile,
+    // and the unsigned difference stays right across the tick's wrap.
+    const double waitedMs = static_cast<uint32_t>(clock_.TickCount() - sentTick);
+    const double leftMs = timeoutMs - waitedMs;
     if (leftMs < 0.5) break;
     const std::optional<Datagram> datagram = socket_->Receive(static_cast<unsigned>(std::lround(leftMs)));
     if (!datagram) break;

@@ -26,7 +26,8 @@ bool DoAtomicTime(std::string& TimePageText);
 DateTime tzDate(const SystemTime& rule);
 
 // Speaks the time when the voice period says this minute is one to speak
-// (`force`: at once).
-void VoiceTime(bool force);
+// (`force`: at once). `clockText` is the time of day in the system's long
+// time format, as the clock shows it; `period` the voice period's text.
+void VoiceTime(bool force, const std::string& clockText, const std::string& period);
 
 }  // namespace tavrel

@@ -14,9 +14,8 @@
 namespace tavrel {
 namespace {
 
-std::string Procedure(const char* handler) { return std::string(handler) + " of Formular FrmMain"; }
+const char* const kForm = "FrmMain";
 
-constexpr int kShowNormal = 5;  // SW_SHOW
 
 }  // namespace
 
@@ -28,13 +27,14 @@ frmSysTray& FrmMain::SysTray() {
 // A fresh tray object with a fresh menu, item 0 the bold default. The one
 // before is released; if it still showed its icon, the icon goes with it.
 void FrmMain::Make_Popup_Menu() {
-  ErrorTrap trap(kSourceMain, Procedure("Make_Popup_Menu"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Make_Popup_Menu"));
   trap(10, [&] { m_frmSysTray.reset(); });
   trap(20, [&] {
     m_frmSysTray = std::make_unique<frmSysTray>();
     m_frmSysTray->MenuClick = [this](long index, const std::string& key) { m_frmSysTray_MenuClick(index, key); };
     m_frmSysTray->SysTrayDoubleClick = [this](int button) { m_frmSysTray_SysTrayDoubleClick(button); };
     m_frmSysTray->SysTrayMouseDown = [this](int button) { m_frmSysTray_SysTrayMouseDown(button); };
+    m_frmSysTray->SysTrayIconRefused = [this] { m_frmSysTray_IconRefused(); };
   });
   trap(30, [&] { SysTray().AddMenuItem("&Show A_Tavrel", "open", false); });
   trap(40, [&] { SysTray().AddMenuItem("-", "", false); });
@@ -47,7 +47,7 @@ void FrmMain::Make_Popup_Menu() {
 }
 
 void FrmMain::Send_to_SysTray() {
-  ErrorTrap trap(kSourceMain, Procedure("Send_to_SysTray"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "Send_to_SysTray"));
   trap(10, [&] { Make_Popup_Menu(); });
   trap(20, [&] { Hide(); });
   trap(30, [&] { SysTray().Add_Icon_To_Tray(); });
@@ -68,7 +68,7 @@ void FrmMain::Restore_from_SysTray() {
 // may release the tray object that raised the event: m_frmSysTray is not
 // touched afterwards.
 void FrmMain::m_frmSysTray_MenuClick(long, const std::string& key) {
-  ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_MenuClick"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "m_frmSysTray_MenuClick"));
   if (key == "About") {
     trap(10, [&] { ShowAboutModal(*this); });
   } else if (key == "SyncNow") {
@@ -76,7 +76,7 @@ void FrmMain::m_frmSysTray_MenuClick(long, const std::string& key) {
   } else if (key == "open") {
     trap(30, [&] { Restore_from_SysTray(); });
   } else if (key == "vrn") {
-    trap(40, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + "/vrn", "", "", kShowNormal); });
+    trap(40, [&] { Sys().shell->Execute(hwnd(), "open", WebSite() + "/vrn", "", "", kSwShow); });
   } else if (key == "home") {
     trap(50, [&] { Restore_from_SysTray(); });
     trap(60, [&] { form_click(); });
@@ -86,17 +86,26 @@ void FrmMain::m_frmSysTray_MenuClick(long, const std::string& key) {
 }
 
 void FrmMain::m_frmSysTray_SysTrayDoubleClick(long button) {
-  ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_SysTrayDoubleClick"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "m_frmSysTray_SysTrayDoubleClick"));
   if (button == vbLeftButton) trap(10, [&] { Restore_from_SysTray(); });
 }
 
 void FrmMain::m_frmSysTray_SysTrayMouseDown(long button) {
-  ErrorTrap trap(kSourceMain, Procedure("m_frmSysTray_SysTrayMouseDown"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "m_frmSysTray_SysTrayMouseDown"));
   if (button == vbRightButton) trap(10, [&] { SysTray().ShowMenu(); });
 }
 
+// Without an icon a hidden window could never be reached again: it shows
+// itself. The tray object stays, so that a task bar that comes after all
+// still gets the icon.
+void FrmMain::m_frmSysTray_IconRefused() {
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "m_frmSysTray_IconRefused"));
+  trap(10, [&] { Show(); });
+  trap(20, [&] { ZOrder(); });
+}
+
 void FrmMain::imgSysTray_Click() {
-  ErrorTrap trap(kSourceMain, Procedure("imgSysTray_Click"));
+  ErrorTrap trap(kSourceMain, FormProcedure(kForm, "imgSysTray_Click"));
   trap(10, [&] { Send_to_SysTray(); });
 }
 

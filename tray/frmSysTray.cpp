@@ -33,9 +33,11 @@ WindowHandle OwnIcon() { return Sys().windows->IconHandle(IDI_STOP); }
 
 }  // namespace
 
-frmSysTray::frmSysTray() : Form("frmSysTray", BorderStyle::Hidden) {
+frmSysTray::frmSysTray()
+    : Form("frmSysTray", BorderStyle::Hidden), tmrRetry_(*this, "tmrRetry", kRetryIntervalMs, false) {
   SetCaption("Sys Tray Interface");
   mnuSysTray_.push_back(Item{});
+  tmrRetry_.Tick = [this] { tmrRetry_Timer(); };
 }
 
 frmSysTray::~frmSysTray() {
@@ -45,14 +47,33 @@ frmSysTray::~frmSysTray() {
 // ---------------------------------------------------------------------------
 // The icon
 
-void frmSysTray::Send(uint32_t message) {
-  if (INotifyArea* area = Sys().notifyArea) area->Notify(message, TrayIconData_);
+bool frmSysTray::Send(uint32_t message) {
+  INotifyArea* area = Sys().notifyArea;
+  return area && area->Notify(message, TrayIconData_);
 }
 
 void frmSysTray::RemoveIcon() {
   if (!iconAdded_) return;
   iconAdded_ = false;
+  iconShown_ = false;
   Send(kNimDelete);
+}
+
+bool frmSysTray::AddWholeIcon() {
+  TrayIconData_.uFlags = kNifMessage | kNifIcon | kNifTip;
+  return Send(kNimAdd) || Send(kNimModify);
+}
+
+// The last retry gives up and tells the listener, as the last thing done:
+// its handler may act on this object.
+void frmSysTray::tmrRetry_Timer() {
+  ErrorTrap::Quietly([&] {
+    if (!iconShown_) iconShown_ = AddWholeIcon();
+  });
+  if (iconShown_ || --retriesLeft_ <= 0) tmrRetry_.SetEnabled(false);
+  if (!iconShown_ && retriesLeft_ <= 0) ErrorTrap::Quietly([&] {
+      if (SysTrayIconRefused) SysTrayIconRefused();
+    });
 }
 
 void frmSysTray::Add_Icon_To_Tray() {
@@ -68,11 +89,16 @@ void frmSysTray::Add_Icon_To_Tray() {
     // The shell knows the icon from here on, whatever it answered: the
     // delete at the end is sent either way.
     iconAdded_ = true;
-    Send(kNimAdd);
+    iconShown_ = Send(kNimAdd);
   });
   // A restarted Explorer (a new task bar) has forgotten every icon and says
   // so with this message to every top-level window.
   ErrorTrap::Quietly([&] { taskbarCreated_ = Sys().windows->RegisterMessage("TaskbarCreated"); });
+  // At log-on the program can start before the task bar exists.
+  if (!iconShown_) {
+    retriesLeft_ = kAddRetries;
+    ErrorTrap::Quietly([&] { tmrRetry_.SetEnabled(true); });
+  }
 }
 
 // The text, cut to what the field holds, then a NUL, then spaces.
@@ -114,8 +140,10 @@ void frmSysTray::SetIconHandle(WindowHandle icon) {
 
 // Unloading is never cancelled; the icon goes with the window.
 void frmSysTray::Form_QueryUnload(int&, int) {
+  ErrorTrap::Quietly([&] { tmrRetry_.SetEnabled(false); });
   ErrorTrap::Quietly([&] {
     iconAdded_ = false;
+    iconShown_ = false;
     Send(kNimDelete);
   });
 }
@@ -146,7 +174,8 @@ void frmSysTray::Form_MouseMove(int, int, float x, float) {
 void frmSysTray::Form_Message(unsigned message, uintptr_t, intptr_t) {
   if (!iconAdded_ || taskbarCreated_ == 0 || message != taskbarCreated_) return;
   ErrorTrap::Quietly([&] { TrayIconData_.uFlags = kNifMessage | kNifIcon | kNifTip; });
-  ErrorTrap::Quietly([&] { Send(kNimAdd); });
+  ErrorTrap::Quietly([&] { iconShown_ = Send(kNimAdd); });
+  if (iconShown_) ErrorTrap::Quietly([&] { tmrRetry_.SetEnabled(false); });
 }
 
 // ---------------------------------------------------------------------------

@@ -51,6 +51,8 @@ class frmSysTray : public Form {
   // What the shell is sent, as it stands.
   const TrayIconData& TrayIconRecord() const { return TrayIconData_; }
   bool IconAdded() const { return iconAdded_; }
+  // Whether the shell accepted the icon.
+  bool IconShown() const { return iconShown_; }
 
   // Events, raised synchronously to the one listener. The button is 1 for
   // the left and 2 for the right mouse button. A handler may release this
@@ -60,6 +62,14 @@ class frmSysTray : public Form {
   std::function<void()> SysTrayMouseMove;
   std::function<void(int button)> SysTrayDoubleClick;
   std::function<void(long index, const std::string& key)> MenuClick;
+  // The shell refused the icon at the add and at every retry: no icon
+  // shows, so the listener should show its window instead.
+  std::function<void()> SysTrayIconRefused;
+
+  // A refused add (no task bar yet, at log-on) is tried again this often,
+  // this far apart, and whenever a new task bar says it is there.
+  static constexpr int kAddRetries = 5;
+  static constexpr long kRetryIntervalMs = 2000;
 
   void Form_QueryUnload(int& cancel, int unloadMode) override;
   void Form_MouseMove(int button, int shift, float x, float y) override;
@@ -75,15 +85,23 @@ class frmSysTray : public Form {
   bool MenuIndexInRange(int index) const;
   void mnuSysTray_Click(int index);
   void SetTip(const std::string& text);
-  void Send(uint32_t message);
+  bool Send(uint32_t message);
   void RemoveIcon();
+  // NIM_ADD with the whole record; an add the shell refuses because it
+  // knows the icon already (its answer to the first add lost in a time-out)
+  // counts as shown once a modify finds it.
+  bool AddWholeIcon();
+  void tmrRetry_Timer();
 
   TrayIconData TrayIconData_;
   bool MenuCreated_ = false;
   int defaultIndex_ = 0;
   std::vector<Item> mnuSysTray_;  // the entries of the popup mnuPopup
   bool iconAdded_ = false;
+  bool iconShown_ = false;
+  int retriesLeft_ = 0;
   unsigned taskbarCreated_ = 0;
+  Timer tmrRetry_;
 };
 
 }  // namespace tavrel

@@ -177,6 +177,28 @@ void MemoryFileSystem::Write(const std::string& path, const std::string& bytes, 
   ++writes;
 }
 
+uint64_t MemoryFileSystem::Size(const std::string& path) {
+  return ReadAll(path).size();
+}
+
+void MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+  const Parsed source = Parse(from), target = Parse(to);
+  if (!source.ok || !target.ok || target.parts.empty()) Raise(errBadFileName);
+  Entry* e = Find(source);
+  if (!e || e->folder) Raise(errFileNotFound);
+  if (e->attributes & attrReadOnly) Raise(errPermissionDenied);
+  if (!ParentIsFolder(target)) Raise(errPathNotFound);
+  if (const Entry* old = Find(target)) {
+    if (old->folder) Raise(errPathFileAccess);
+    if (old->attributes & attrReadOnly) Raise(errPermissionDenied);
+  }
+  Entry moved = *e;
+  moved.name = target.parts.back();
+  entries_.erase(Id(source.root, source.parts, source.parts.size()));
+  entries_[Id(target.root, target.parts, target.parts.size())] = moved;
+  ++writes;
+}
+
 void MemoryFileSystem::AddDrive(const std::string& root) {
   const std::string r = UCase(root);
   if (std::find(roots_.begin(), roots_.end(), r) == roots_.end()) roots_.push_back(r);

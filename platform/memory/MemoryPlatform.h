@@ -17,6 +17,8 @@
 
 #include "platform/Forms.h"
 #include "platform/Platform.h"
+#include "platform/memory/MemoryRegistry.h"
+#include "platform/memory/MemoryWindowSystem.h"
 
 namespace tavrel {
 
@@ -33,10 +35,12 @@ class MemoryClock : public IClock {
   void BroadcastTimeChange() override { ++broadcasts; }
   // Waiting is the clock running on.
   void WaitUntilUtc(DateTime utc) override {
-    if (NowUtc() < utc) now = utc.AddSeconds(-utcBiasMinutes * 60.0);
+    if (NowUtc() < utc) Advance((utc.Serial() - NowUtc().Serial()) * 86400.0);
     ++waits;
   }
-  void Advance(double seconds) { now = now.AddSeconds(seconds); }
+  // Time passing: the clock and the tick move on together.
+  void Advance(double seconds);
+  uint32_t TickCount() override { return tick; }
 
   DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
   int32_t utcBiasMinutes = 0;  // the memory time zone's bias
@@ -46,6 +50,9 @@ class MemoryClock : public IClock {
   std::vector<DateTime> sets;
   int broadcasts = 0;
   int waits = 0;
+  uint32_t tick = 1000;  // moves with Advance, not with SetLocalTime
+ private:
+  double tickRest_ = 0;  // milliseconds below one not yet counted
 };
 
 // Scripted web servers on the memory clock. A request takes `latency`
@@ -111,32 +118,6 @@ class MemoryRandom : public IRandom {
   uint64_t seed = 1;
 };
 
-class MemoryRegistry : public IRegistry {
- public:
-  RegValue Read(RegRoot root, const std::string& key, const std::string& name) override;
-  void WriteString(RegRoot root, const std::string& key, const std::string& name,
-                   const std::string& text) override;
-  void WriteDword(RegRoot root, const std::string& key, const std::string& name,
-                  uint32_t number) override;
-  void DeleteValue(RegRoot root, const std::string& key, const std::string& name) override;
-  void DeleteKey(RegRoot root, const std::string& key) override;
-
-  // For tests.
-  std::optional<RegValue> Value(RegRoot root, const std::string& key, const std::string& name) const;
-  bool KeyExists(RegRoot root, const std::string& key) const;
-  // Writes below this root are refused (no administrative rights).
-  std::vector<RegRoot> readOnlyRoots;
-
- private:
-  struct Key {
-    std::map<std::string, std::pair<std::string, RegValue>> values;  // upper name -> (name, value)
-  };
-  static std::string KeyId(RegRoot root, const std::string& key);
-  void CheckWritable(RegRoot root) const;
-  void Write(RegRoot root, const std::string& key, const std::string& name, const RegValue& value);
-  std::map<std::string, Key> keys_;  // "ROOT\UPPER\PATH" -> key
-};
-
 class MemoryFileSystem : public IFileSystem {
  public:
   MemoryFileSystem();
@@ -145,6 +126,8 @@ class MemoryFileSystem : public IFileSystem {
   bool MatchExists(const std::string& pattern, unsigned attributes) override;
   std::string ReadAll(const std::string& path) override;
   void Write(const std::string& path, const std::string& bytes, bool append) override;
+  uint64_t Size(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
 
   // For tests. Folders are created with their parents.
   void AddDrive(const std::string& root);   // "D:" or "\\server\share"
@@ -281,6 +264,7 @@ class MemoryProcess : public IProcess {
   VersionNumbers Version() override { return version; }
   std::string ProductName() override { return productName; }
   bool PrevInstance() override { return prevInstance; }
+  void ActivatePrevInstance() override { ++activations; }
   [[noreturn]] void End() override;
 
   std::string appPath = "C:\\Program Files\\VRN\\Tavrel";
@@ -288,124 +272,8 @@ class MemoryProcess : public IProcess {
   VersionNumbers version{3, 10, 1};
   std::string productName = "vrn Tavrel XP";
   bool prevInstance = false;
+  int activations = 0;
   bool ended = false;
-};
-
-// What a control's window shows, copied from the control whenever it tells
-// its peer of a change: the tests read the screen from here.
-struct ControlView {
-  std::string caption;
-  int value = 0;
-  bool visible = true;
-  bool enabled = true;
-  long backColor = 0, foreColor = 0;
-  std::string toolTip;
-  int listIndex = -1;
-  std::vector<std::string> items;
-  Rect bounds;
-  int picture = 0;
-  DateTime date;
-  Font font;
-  bool transparent = false;
-  MousePointer pointer = MousePointer::Default;
-};
-
-class MemoryWindowSystem;
-
-class MemoryControlPeer : public ControlPeer {
- public:
-  explicit MemoryControlPeer(Control& control);
-  void Update(Prop what) override;
-  const ControlView& View() const { return view_; }
-  Control& Model() { return control_; }
-
- private:
-  Control& control_;
-  ControlView view_;
-};
-
-class MemoryFormPeer : public FormPeer {
- public:
-  MemoryFormPeer(MemoryWindowSystem& system, Form& form, WindowHandle handle);
-  ~MemoryFormPeer() override;
-  void Update(Prop what) override;
-  std::unique_ptr<ControlPeer> CreateControlPeer(Control& control) override;
-  void Refresh() override;
-  WindowHandle Handle() override { return handle_; }
-  void BringToTop() override;
-  void Drag() override { ++drags; }
-  void RunModal() override;
-
-  // What the window shows.
-  MemoryControlPeer* Control(int id) const;
-  // A control a user can see: visible with its containers, and inside the
-  // window's area (a control below the window's height is cut off).
-  bool Shows(int id) const;
-  Form& Model() { return form_; }
-
-  std::string caption;
-  Rect bounds;
-  bool visible = false;
-  bool topMost = false;
-  int drags = 0;
-  int modalRuns = 0;
-  int broughtToTop = 0;
-
- private:
-  MemoryWindowSystem& system_;
-  Form& form_;
-  WindowHandle handle_;
-  std::map<int, MemoryControlPeer*> controls_;
-};
-
-class MemoryWindowSystem : public IWindowSystem {
- public:
-  struct Box {
-    std::string text, title;
-    long style;
-  };
-  struct Menu {
-    std::string owner;
-    std::vector<MenuItem> items;
-    int defaultIndex;
-  };
-  std::unique_ptr<FormPeer> CreateFormPeer(Form& form) override;
-  std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
-  int MessageBox(const std::string& text, const std::string& title, long style) override;
-  void DoEvents() override;
-  void WaitForEvents(unsigned) override { DoEvents(); }
-  WindowHandle DesktopWindow() override { return 1; }
-  long ScreenWidthTwips() override { return 1024 * 15; }
-  long ScreenHeightTwips() override { return 768 * 15; }
-  void SetScreenPointer(MousePointer pointer) override { screenPointers.push_back(pointer); }
-  unsigned RegisterMessage(const std::string& name) override;
-  int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
-  WindowHandle IconHandle(int picture) override { return picture ? 50000 + picture : 0; }
-  float TwipsPerPixel() override { return 15; }
-
-  // The system tells every window that its clock or settings changed.
-  void SystemChange();
-  // The loaded window of a form, by the form's name; nullptr when none.
-  MemoryFormPeer* Window(const std::string& formName) const;
-
-  std::vector<Box> boxes;
-  std::deque<int> answers;          // buttons to press, vbOK when empty
-  std::function<void(const Box&)> onMessageBox;  // runs while a box is shown
-  int doEvents = 0;
-  std::function<void()> onDoEvents;  // runs inside DoEvents (a timer tick, say)
-  std::vector<std::string> formsCreated;
-  std::function<void(const std::string& formName)> onCreateForm;
-  std::function<void(Form&)> onModal;  // acts while a form is shown modally
-  std::vector<Timer*> timers;
-  std::map<WindowHandle, MemoryFormPeer*> windows;
-  std::vector<MousePointer> screenPointers;
-  std::map<std::string, unsigned> registeredMessages;
-  std::vector<Menu> menus;
-  std::deque<int> menuChoices;      // items to choose, -1 (none) when empty
-  int refreshes = 0;
-
- private:
-  WindowHandle nextHandle_ = 100;
 };
 
 // The notification area as the shell keeps it: an icon per window and ID,
@@ -428,6 +296,8 @@ class MemoryNotifyArea : public INotifyArea {
 
   std::vector<Request> requests;
   std::map<std::pair<uint32_t, uint32_t>, Icon> icons;  // (hWnd, uID) -> icon shown
+  // False: no task bar yet (log-on), every request is refused.
+  bool taskbar = true;
 };
 
 class MemoryPlatform {

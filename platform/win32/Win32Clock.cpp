@@ -53,4 +53,6 @@ void Win32Clock::WaitUntilUtc(DateTime utc) {
   }
 }
 
+uint32_t Win32Clock::TickCount() { return ::GetTickCount(); }
+
 }  // namespace tavrel

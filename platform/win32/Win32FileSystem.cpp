@@ -109,4 +109,20 @@ void Win32FileSystem::Write(const std::string& path, const std::string& bytes, b
   }
 }
 
+// FindFirstFileA answers on every Windows the program runs on.
+uint64_t Win32FileSystem::Size(const std::string& path) {
+  WIN32_FIND_DATAA entry{};
+  FindHandle find(FindFirstFileA(path.c_str(), &entry));
+  if (find.get() == INVALID_HANDLE_VALUE) RaiseFileError(path, GetLastError());
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Raise(errPathFileAccess);
+  return (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+}
+
+// Windows 95, 98 and Me have no MoveFileEx: the old file goes first.
+void Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) RaiseFileError(from, GetLastError());
+  if (!DeleteFileA(to.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) RaiseFileError(to, GetLastError());
+  if (!MoveFileA(from.c_str(), to.c_str())) RaiseFileError(from, GetLastError());
+}
+
 }  // namespace tavrel

@@ -6,6 +6,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/WindowClasses.h"
 
 namespace tavrel {
 namespace {
@@ -112,6 +113,15 @@ std::string Win32Process::ProductName() {
 bool Win32Process::PrevInstance() {
   ClaimInstanceMutex();
   return g_otherCopyRuns;
+}
+
+// The other copy's main window: a form window titled with its form's name.
+// This copy has made no window yet, so the one found is the other's.
+void Win32Process::ActivatePrevInstance() {
+  HWND main = FindWindowA(kFormWindowClass, "FrmMain");
+  if (!main || !IsWindowVisible(main)) return;
+  if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+  SetForegroundWindow(main);
 }
 
 void Win32Process::End() { ExitProcess(0); }

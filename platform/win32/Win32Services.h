@@ -15,6 +15,7 @@ class Win32Clock : public IClock {
   void SetLocalTime(DateTime localTime) override;
   void BroadcastTimeChange() override;
   void WaitUntilUtc(DateTime utc) override;
+  uint32_t TickCount() override;
 };
 
 class Win32Http : public IHttp {
@@ -55,6 +56,8 @@ class Win32FileSystem : public IFileSystem {
   bool MatchExists(const std::string& pattern, unsigned attributes) override;
   std::string ReadAll(const std::string& path) override;
   void Write(const std::string& path, const std::string& bytes, bool append) override;
+  uint64_t Size(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
 };
 
 class Win32Shell : public IShell {
@@ -101,6 +104,7 @@ class Win32Process : public IProcess {
   VersionNumbers Version() override;
   std::string ProductName() override;
   bool PrevInstance() override;
+  void ActivatePrevInstance() override;
   [[noreturn]] void End() override;
 };
 

@@ -1,12 +1,9 @@
 // Starting other programs: documents and web addresses through the shell,
-// command lines as new processes, and the question whether there is a sound
-// card to speak through.
+// command lines as new processes.
 #include <vector>
 
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Convert.h"
-
-#include <mmsystem.h>
 
 namespace tavrel {
 namespace {
@@ -37,7 +34,5 @@ void Win32Shell::Run(const std::string& commandLine, int windowStyle) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }
-
-unsigned Win32Sound::WaveOutDeviceCount() { return waveOutGetNumDevs(); }
 
 }  // namespace tavrel

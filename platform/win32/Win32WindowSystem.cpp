@@ -137,9 +137,12 @@ unsigned Win32WindowSystem::RegisterMessage(const std::string& name) {
 }
 
 int Win32WindowSystem::PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) {
+  // Without its owner window a menu cannot be tracked; it is not made at
+  // all, so no handle is left behind.
   HWND hwnd = reinterpret_cast<HWND>(owner.hwnd());
+  if (!hwnd || !IsWindow(hwnd)) return -1;
   HMENU menu = CreatePopupMenu();
-  if (!menu || !hwnd) return -1;
+  if (!menu) return -1;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (!items[i].visible) continue;
     const UINT id = static_cast<UINT>(i + 1);
@@ -220,21 +223,25 @@ void Win32WindowSystem::WaitForEvents(unsigned ms) {
   DoEvents();
 }
 
-int Win32WindowSystem::RunMessageLoop() {
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+// GetMessage answers -1 when it fails, and leaves the record unfilled then:
+// the loop ends with kLoopFailed, not with whatever the record held.
+int Win32WindowSystem::RunMessageLoop(GetMessageFunction get) {
+  MSG msg{};
+  for (;;) {
+    const BOOL got = get(&msg, nullptr, 0, 0);
+    if (got == -1) return kLoopFailed;
+    if (got == 0) return static_cast<int>(msg.wParam);
     if (IsFormKeyboardMessage(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  return static_cast<int>(msg.wParam);
 }
 
 bool Win32WindowSystem::PumpOne() {
-  MSG msg;
+  MSG msg{};
   const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
   if (got <= 0) {
-    PostQuitMessage(static_cast<int>(msg.wParam));
+    PostQuitMessage(got == -1 ? kLoopFailed : static_cast<int>(msg.wParam));
     return false;
   }
   if (!IsFormKeyboardMessage(msg)) {

@@ -59,8 +59,11 @@ class Win32WindowSystem : public IWindowSystem {
   MousePointer ScreenPointer() const { return screenPointer_; }
   static HCURSOR CursorOf(MousePointer pointer);
 
-  // The program's message loop: runs until WM_QUIT and returns its code.
-  int RunMessageLoop();
+  // The program's message loop: runs until WM_QUIT and returns its code,
+  // or kLoopFailed when the system cannot deliver messages any more.
+  using GetMessageFunction = BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT);
+  static constexpr int kLoopFailed = 1;
+  int RunMessageLoop(GetMessageFunction get = GetMessageA);
   // One round of the loop: waits for a message and dispatches it; false at
   // WM_QUIT, which is left in the queue for the outer loop.
   bool PumpOne();

@@ -97,6 +97,31 @@ TEST_F(ErrorLogTest, HeaderNeverReplacesAnExistingLog) {
   }
 }
 
+TEST_F(ErrorLogTest, ALogPastItsLimitBecomesTheOldLogAndANewOneStartsWithItsHeader) {
+  const std::string kOld = "C:\\Program Files\\VRN\\Common\\error.old";
+  sys.files.AddFile(kOld, "an older log\r\n");
+  const std::string full = std::string(kErrorLogLimit, 'x');
+  sys.files.AddFile(kLog, full);
+  Report(true, 10);  // exactly at the limit: still one log
+  EXPECT_EQ(full + Entry(10, "File not found"), Log());
+
+  Report(true, 20);
+  EXPECT_EQ(full + Entry(10, "File not found"), sys.files.FileContent(kOld).value_or("<no file>"));
+  const std::string log = Log();
+  EXPECT_EQ(0u, log.find("########  v.r.n error log file - created " + std::string(kNow) + "\r\n"));
+  EXPECT_NE(std::string::npos, log.find("########  End of Header  ##########\r\n" + Entry(20, "File not found")));
+  EXPECT_LT(log.size(), 1000u);
+}
+
+TEST_F(ErrorLogTest, AFullLogThatCannotBeRenamedKeepsEveryEntry) {
+  const std::string full = std::string(kErrorLogLimit + 1, 'x');
+  sys.files.AddFile(kLog, full);
+  sys.files.SetAttributes(kLog, attrReadOnly);
+  Report(true, 10);
+  EXPECT_FALSE(sys.files.FileContent("C:\\Program Files\\VRN\\Common\\error.old").has_value());
+  EXPECT_EQ(full, Log());  // read-only: the entry is lost, the log is not
+}
+
 TEST_F(ErrorLogTest, ReportMarksTheMainWindowAndFlagsOnlyWithAMessage) {
   form.chkErrMsgBox.SetValue(1);
   Report(false);

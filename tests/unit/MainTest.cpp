@@ -93,14 +93,41 @@ TEST_F(MainTest, MissingLanguageFileEndsStartUpWithoutAWindow) {
   EXPECT_FALSE(MachineValue("ProgramVersion").has_value());
 }
 
-TEST_F(MainTest, SecondCopyEndsAfterItsWindowWithoutSaving) {
+TEST_F(MainTest, SecondCopyEndsFirstAndQuietlyBringingTheFirstToTheFront) {
+  // Everything a second copy must not do: a stored start-up run with its
+  // message, the voice, the Run entry and the tray icon.
+  const std::string settings = "Software\\VRN Program Settings\\VRN\\Tavrel\\TESTER\\Settings";
+  for (const char* option : {"chkTimeSync", "chkVoice", "chkStartWithWindow", "chkStartInSysTray"})
+    sys.registry.WriteString(RegRoot::CurrentUser, settings, option, "1");
   sys.process.prevInstance = true;
+  int fetches = 0;
+  sys.http.handler = [&](const std::string&) -> std::string {
+    ++fetches;
+    Raise(errInetFailure);
+  };
 
   EXPECT_THROW(Main(), ProcessEnded);
 
-  EXPECT_EQ(1u, sys.windows.formsCreated.size());
   EXPECT_TRUE(sys.process.ended);
-  EXPECT_FALSE(sys.registry.KeyExists(RegRoot::CurrentUser, "Software\\VRN Program Settings\\VRN\\Tavrel\\TESTER\\Settings"));
+  EXPECT_EQ(1, sys.process.activations);
+  EXPECT_TRUE(sys.windows.formsCreated.empty());
+  EXPECT_TRUE(sys.windows.boxes.empty());
+  EXPECT_EQ(0, fetches);
+  EXPECT_TRUE(sys.speech.spoken.empty());
+  EXPECT_EQ(0, sys.speech.creates);
+  EXPECT_TRUE(sys.notifyArea.requests.empty());
+  EXPECT_FALSE(MachineValue("ProgramVersion").has_value());
+  EXPECT_FALSE(sys.registry.KeyExists(RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"));
+  EXPECT_FALSE(Log().has_value());
+  const auto stored = sys.registry.Value(RegRoot::CurrentUser, settings, "chkTimeSync");
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ("1", stored->text);
+}
+
+TEST_F(MainTest, TheFirstCopyBringsNothingToTheFront) {
+  Main();
+  EXPECT_EQ(0, sys.process.activations);
+  EXPECT_FALSE(sys.process.ended);
 }
 
 TEST_F(MainTest, NoSoundDeviceIsRemembered) {

@@ -222,6 +222,59 @@ TEST_F(MainWindowTest, FarewellWaitsAboutTwoSecondsAlsoAcrossMidnight) {
   EXPECT_LE(waited, 2.5);
 }
 
+// The farewell and the exit wait count time on the tick: a clock stepped
+// back an hour (by a run, or by the user) does not make them an hour long,
+// nor does one stepped forward cut them short.
+TEST_F(MainWindowTest, TheWaitsKeepTheirLengthWhenTheClockIsStepped) {
+  form.Load();
+  form.chkVoice.SetValue(1);
+  for (double step : {-3600.0, 3600.0}) {
+    int rounds = 0;
+    const uint32_t start = sys.clock.tick;
+    sys.windows.onDoEvents = [&] {
+      if (++rounds == 3) sys.clock.SetLocalTime(sys.clock.now.AddSeconds(step));
+      sys.clock.Advance(0.1);
+      ASSERT_LT(rounds, 100) << "the wait does not end";
+    };
+    Close();
+    const uint32_t waited = sys.clock.tick - start;
+    EXPECT_GE(waited, 1500u) << step;
+    EXPECT_LE(waited, 2500u) << step;
+  }
+}
+
+TEST_F(MainWindowTest, TheExitWaitKeepsItsFiveSecondsWhenTheClockIsSteppedBack) {
+  form.Load();
+  form.chkExit.SetValue(1);
+  sys.http.handler = [](const std::string&) { return NavalPage("12:00:09"); };
+  sys.clock.now = MakeDateTime(2026, 12, 8, 12, 0, 10).AddSeconds(0.3);
+  int rounds = 0;
+  const uint32_t start = sys.clock.tick;
+  sys.windows.onDoEvents = [&] {
+    if (++rounds == 3) sys.clock.SetLocalTime(sys.clock.now.AddSeconds(-3600));
+    sys.clock.Advance(0.1);
+    ASSERT_LT(rounds, 200) << "the wait does not end";
+  };
+  EXPECT_THROW(form.cmdTimeSync_Click(), ProcessEnded);
+  const uint32_t waited = sys.clock.tick - start;
+  EXPECT_GE(waited, 4500u);
+  EXPECT_LE(waited, 5500u);
+}
+
+TEST_F(MainWindowTest, AWaitRunsRightAcrossTheTicksWrap) {
+  form.Load();
+  form.chkVoice.SetValue(1);
+  sys.clock.tick = 0xFFFFFFFFu - 500;
+  int rounds = 0;
+  sys.windows.onDoEvents = [&] {
+    sys.clock.Advance(0.1);
+    ASSERT_LT(++rounds, 100) << "the wait does not end";
+  };
+  Close();
+  EXPECT_GE(rounds, 15);
+  EXPECT_LE(rounds, 25);
+}
+
 // ---------------------------------------------------------------------------
 // Options that act at once
 
@@ -242,10 +295,35 @@ TEST_F(MainWindowTest, StartWithWindowsWritesTheQuotedPathAndRemovesIt) {
   form.chkStartWithWindow.UserClick();
   EXPECT_FALSE(sys.registry.Value(RegRoot::LocalMachine, kRunKey, "Tavrel").has_value());
 
-  // Without rights below HKEY_LOCAL_MACHINE the failure is logged and the
-  // box keeps its value, to be stored as such.
+  EXPECT_FALSE(sys.registry.Value(RegRoot::CurrentUser, kRunKey, "Tavrel").has_value());
+}
+
+TEST_F(MainWindowTest, StartWithWindowsForAUserWithoutRightsOnTheMachineUsesTheUsersRunKey) {
+  form.Load();
   sys.registry.readOnlyRoots.push_back(RegRoot::LocalMachine);
   form.chkStartWithWindow.UserClick();
+  EXPECT_EQ(1, form.chkStartWithWindow.Value());
+  const auto entry = sys.registry.Value(RegRoot::CurrentUser, kRunKey, "Tavrel");
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ("\"C:\\Program Files\\VRN\\Tavrel\\A_Tavrel.exe\"", entry->text);
+  EXPECT_FALSE(sys.registry.Value(RegRoot::LocalMachine, kRunKey, "Tavrel").has_value());
+  EXPECT_EQ("", Log());  // the refusal is the ordinary case, not an error
+  form.chkStartWithWindow.UserClick();
+  EXPECT_FALSE(sys.registry.Value(RegRoot::CurrentUser, kRunKey, "Tavrel").has_value());
+
+  // Rights again (an administrator): the entry moves machine-wide, and
+  // only one is left to start the program.
+  form.chkStartWithWindow.UserClick();
+  sys.registry.readOnlyRoots.clear();
+  form.chkStartWithWindow.SetValue(0);
+  form.chkStartWithWindow.SetValue(1);
+  EXPECT_TRUE(sys.registry.Value(RegRoot::LocalMachine, kRunKey, "Tavrel").has_value());
+  EXPECT_FALSE(sys.registry.Value(RegRoot::CurrentUser, kRunKey, "Tavrel").has_value());
+
+  // Both keys refused: that is reported, and the box keeps its value.
+  sys.registry.readOnlyRoots = {RegRoot::LocalMachine, RegRoot::CurrentUser};
+  form.chkStartWithWindow.SetValue(0);
+  form.chkStartWithWindow.SetValue(1);
   EXPECT_EQ(1, form.chkStartWithWindow.Value());
   EXPECT_NE(std::string::npos, Log().find("CreateKey of Modul VRN_Registry"));
 }
@@ -374,10 +452,36 @@ TEST_F(TimerTest, NoLastUpdateIsReportedAndSynchronisesAndExitStaysOff) {
   EXPECT_TRUE(form.Timer1.Enabled());
   EXPECT_FALSE(sys.process.ended);
 
-  // Period 0: due at the first tick after each run.
+  // Period 0 is due at every tick, but a periodic run waits a minute after
+  // the last run, also when the clock was stepped back meanwhile.
   sys.clock.Advance(1);
   form.Timer1.Fire();
+  EXPECT_EQ(1, fetches);
+  sys.clock.SetLocalTime(sys.clock.now.AddSeconds(-3600));
+  sys.clock.Advance(58);
+  form.lblLastUpdate.SetCaption("");
+  form.Timer1.Fire();
+  EXPECT_EQ(1, fetches);
+  sys.clock.Advance(1.5);
+  form.Timer1.Fire();
   EXPECT_EQ(2, fetches);
+}
+
+TEST_F(TimerTest, TheButtonAndTheTrayRunAtOnceWhateverThePeriodicGap) {
+  form.chkPeriodic.SetValue(1);
+  form.txtPeriodic.UserEditText("abc");
+  form.Timer1.Fire();
+  EXPECT_EQ(1, fetches);
+  form.cmdTimeSync.UserClick();
+  EXPECT_EQ(2, fetches);
+  form.m_frmSysTray_MenuClick(2, "SyncNow");
+  EXPECT_EQ(3, fetches);
+  sys.clock.Advance(30);
+  form.Timer1.Fire();
+  EXPECT_EQ(3, fetches);
+  sys.clock.Advance(31);
+  form.Timer1.Fire();
+  EXPECT_EQ(4, fetches);
 }
 
 TEST_F(TimerTest, LettersInThePeriodBecomeZero) {

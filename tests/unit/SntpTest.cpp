@@ -211,6 +211,36 @@ TEST_F(SntpTest, EveryRequestWaitsTwoSecondsForASilentServer) {
   EXPECT_EQ(MakeDateTime(2026, 12, 8, 12, 0, 8), sys.clock.now);
 }
 
+// The reply wait counts on the tick: a clock stepped back while a request
+// waits (another program setting it) neither lengthens nor ends the wait.
+TEST_F(SntpTest, AClockSteppedDuringTheWaitLeavesTheWaitAtTwoSeconds) {
+  // Forward: an answer 1.5 s into the wait still counts.
+  Plan late;
+  late.out = 1.5;
+  late.back = 0;
+  AnswerAlways(late);
+  sys.udp.server = [this](const MemoryUdp::Sent& request) {
+    sys.clock.SetLocalTime(sys.clock.now.AddSeconds(3600));
+    return Serve(request);
+  };
+  uint32_t start = sys.clock.tick;
+  Run();
+  EXPECT_TRUE(failures.empty());
+  EXPECT_EQ(6000u, sys.clock.tick - start);
+
+  // Back: a silent server still costs two seconds a request, not an hour.
+  plans.clear();
+  sys.udp.sent.clear();
+  sys.udp.server = [this](const MemoryUdp::Sent&) {
+    sys.clock.SetLocalTime(sys.clock.now.AddSeconds(-3600));
+    return std::vector<Datagram>();
+  };
+  start = sys.clock.tick;
+  EXPECT_EQ(errInetTimeout, ErrorOf([&] { Run(); }));
+  EXPECT_EQ(4u, failures.size());
+  EXPECT_EQ(8000u, sys.clock.tick - start);
+}
+
 TEST_F(SntpTest, AForgedDatagramIsIgnoredAndTheRealAnswerStillCounts) {
   Plan forged;
   forged.echoNonce = false;

@@ -99,11 +99,11 @@ TEST_F(SpeechTest, APeriodThatIsNoNumberOrZeroIsReportedAndNothingIsSpoken) {
   VoiceOn(3);
   form.lblTime.SetCaption("10:14:00");
   form.Combo1.SetCaption("abc");
-  VoiceTime(false);
+  VoiceTime(false, form.lblTime.Caption(), form.Combo1.Text());
   form.lblTime.SetCaption("10:15:00");
-  VoiceTime(false);
+  VoiceTime(false, form.lblTime.Caption(), form.Combo1.Text());
   form.Combo1.SetCaption("0");
-  VoiceTime(false);
+  VoiceTime(false, form.lblTime.Caption(), form.Combo1.Text());
   EXPECT_TRUE(sys.speech.spoken.empty());
   const std::string log = Log();
   EXPECT_NE(std::string::npos, log.find("Common : 230 v.3.10.1  VoiceTime of Modul VRN_TimeSync  30  13  Type mismatch"))
@@ -112,9 +112,9 @@ TEST_F(SpeechTest, APeriodThatIsNoNumberOrZeroIsReportedAndNothingIsSpoken) {
 
   form.Combo1.SetListIndex(2);
   form.lblTime.SetCaption("10:39:00");
-  VoiceTime(false);
+  VoiceTime(false, form.lblTime.Caption(), form.Combo1.Text());
   form.lblTime.SetCaption("10:40:00");
-  VoiceTime(false);
+  VoiceTime(false, form.lblTime.Caption(), form.Combo1.Text());
   EXPECT_EQ((Texts{"The time is now 10:40"}), sys.speech.Texts());
 }
 
@@ -133,7 +133,7 @@ TEST_F(SpeechTest, TheClockTextIsReadAsTwoDigitHourAndMinuteWithItsHalfOfTheDay)
   for (const auto& c : cases) {
     sys.speech.spoken.clear();
     form.lblTime.SetCaption(c.first);
-    VoiceTime(true);
+    VoiceTime(true, form.lblTime.Caption(), form.Combo1.Text());
     EXPECT_EQ(Texts{c.second}, sys.speech.Texts()) << c.first;
   }
 }
@@ -152,7 +152,7 @@ TEST_F(SpeechTest, WithoutASoundCardTheEngineIsMadeButNeitherRegisteredNorUsedFo
 
   for (int minute = 0; minute <= 6; ++minute) TickAt(10, minute, 0);
   form.lblTime.SetCaption("10:06:00");
-  VoiceTime(true);
+  VoiceTime(true, form.lblTime.Caption(), form.Combo1.Text());
   EXPECT_TRUE(sys.speech.spoken.empty());
 
   // The option itself still answers: it does not ask for the sound card.
@@ -275,7 +275,7 @@ TEST_F(SpeechTest, AnEngineThatRefusesToSpeakIsReported) {
   VoiceOn(0);
   sys.speech.speakFails = true;
   form.lblTime.SetCaption("10:00:00");
-  VoiceTime(true);
+  VoiceTime(true, form.lblTime.Caption(), form.Combo1.Text());
   form.chkVoice.UserClick();
   const std::string log = Log();
   EXPECT_NE(std::string::npos, log.find("VoiceTime of Modul VRN_TimeSync  80  440")) << log;

@@ -399,6 +399,84 @@ TEST_F(TrayMainWindowTest, StartInTrayStartsHiddenWithTheIcon) {
   EXPECT_TRUE(Shown());
 }
 
+// At log-on the task bar may come after the program.
+class LateTaskbarTest : public TrayMainWindowTest {
+ protected:
+  Timer* Retry() {
+    for (Timer* timer : sys.windows.timers)
+      if (timer->Name() == "tmrRetry") return timer;
+    return nullptr;
+  }
+  void Tick(int times) {
+    for (int i = 0; i < times; ++i) {
+      ASSERT_NE(nullptr, Retry());
+      Retry()->Fire();
+    }
+  }
+  int Adds() const {
+    int adds = 0;
+    for (const auto& r : sys.notifyArea.requests) adds += r.message == kNimAdd;
+    return adds;
+  }
+};
+
+TEST_F(LateTaskbarTest, ARefusedAddIsRetriedAndANewTaskbarGetsTheIcon) {
+  sys.notifyArea.taskbar = false;
+  Load(true);
+  EXPECT_TRUE(sys.notifyArea.icons.empty());
+  ASSERT_NE(nullptr, Retry());
+  EXPECT_TRUE(Retry()->Enabled());
+  EXPECT_EQ(frmSysTray::kRetryIntervalMs, Retry()->Interval());
+  Tick(2);
+  EXPECT_EQ(3, Adds());
+  EXPECT_FALSE(Window().visible);
+
+  sys.notifyArea.taskbar = true;
+  form.m_frmSysTray->Form_Message(sys.windows.RegisterMessage("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(InTray());
+  EXPECT_TRUE(form.m_frmSysTray->IconShown());
+  EXPECT_FALSE(Retry()->Enabled());
+  EXPECT_EQ(sys.windows.IconHandle(IDI_STOP), sys.notifyArea.icons.begin()->second.hIcon);
+}
+
+TEST_F(LateTaskbarTest, ATaskbarThatComesBetweenTwoRetriesGetsTheIconAtTheNext) {
+  sys.notifyArea.taskbar = false;
+  Load(true);
+  Tick(1);
+  sys.notifyArea.taskbar = true;
+  Tick(1);
+  EXPECT_TRUE(InTray());
+  EXPECT_FALSE(Retry()->Enabled());
+}
+
+TEST_F(LateTaskbarTest, WithoutATaskbarAfterEveryRetryTheWindowShowsItself) {
+  sys.notifyArea.taskbar = false;
+  Load(true);
+  Tick(frmSysTray::kAddRetries - 1);
+  EXPECT_FALSE(Window().visible);
+  Tick(1);
+  EXPECT_TRUE(Window().visible);
+  EXPECT_FALSE(Retry()->Enabled());
+  EXPECT_EQ(1 + frmSysTray::kAddRetries, Adds());
+  // The window can still go to the tray once there is one.
+  sys.notifyArea.taskbar = true;
+  form.imgSysTray.UserClick();
+  EXPECT_TRUE(InTray());
+}
+
+TEST_F(LateTaskbarTest, AnAddWhoseAnswerWasLostCountsOnceTheShellKnowsTheIcon) {
+  // The shell took the icon but the answer did not come back in time.
+  sys.notifyArea.taskbar = false;
+  Load(true);
+  sys.notifyArea.taskbar = true;
+  const TrayIconData& record = form.m_frmSysTray->TrayIconRecord();
+  ASSERT_TRUE(sys.notifyArea.Notify(kNimAdd, record));
+  Tick(1);
+  EXPECT_TRUE(form.m_frmSysTray->IconShown());
+  EXPECT_EQ(1u, sys.notifyArea.icons.size());
+  EXPECT_FALSE(Retry()->Enabled());
+}
+
 TEST_F(TrayMainWindowTest, ANewMenuWhileTheIconShowsNeverLeavesTwoIcons) {
   Load(true);
   form.Make_Popup_Menu();

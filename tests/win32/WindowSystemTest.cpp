@@ -332,6 +332,37 @@ TEST_F(WindowSystemTest, DoEventsLeavesAQuitForTheOuterLoop) {
   EXPECT_EQ(msg.wParam, 3u);
 }
 
+// A failing GetMessage fills no record: the loop must not end with what
+// the record held.
+BOOL WINAPI FailingGetMessage(LPMSG msg, HWND, UINT, UINT) {
+  msg->wParam = 0xDEADBEEF;
+  return -1;
+}
+BOOL WINAPI QuittingGetMessage(LPMSG msg, HWND, UINT, UINT) {
+  msg->message = WM_QUIT;
+  msg->wParam = 7;
+  return 0;
+}
+
+TEST_F(WindowSystemTest, TheLoopEndsWithTheQuitCodeOrAFailureCodeNeverGarbage) {
+  auto& windows = static_cast<Win32WindowSystem&>(*Sys().windows);
+  EXPECT_EQ(Win32WindowSystem::kLoopFailed, windows.RunMessageLoop(FailingGetMessage));
+  EXPECT_EQ(7, windows.RunMessageLoop(QuittingGetMessage));
+}
+
+// The system hands a freed menu slot to the next menu made; a slot still
+// taken means a menu was left behind.
+TEST_F(WindowSystemTest, APopupWithoutItsOwnerWindowLeavesNoMenuBehind) {
+  HMENU probe = CreatePopupMenu();
+  ASSERT_NE(nullptr, probe);
+  DestroyMenu(probe);
+  TestForm gone;  // never loaded: it has no window
+  EXPECT_EQ(-1, Sys().windows->PopupMenu(gone, {MenuItem{"one", true, true}}, 0));
+  HMENU next = CreatePopupMenu();
+  EXPECT_EQ(LOWORD(reinterpret_cast<uintptr_t>(probe)), LOWORD(reinterpret_cast<uintptr_t>(next)));
+  DestroyMenu(next);
+}
+
 TEST_F(WindowSystemTest, DestroyedFormTakesItsWindowAlong) {
   HWND other = nullptr;
   {

@@ -223,6 +223,68 @@ int Usage() {
   return 2;
 }
 
+// ---------------------------------------------------------------------------
+// Stand-ins for the rest of the desktop, self-contained:
+//   foreground                      class and title of the foreground window
+//   refusing-taskbar <ms>           a task bar that is not ready: for <ms> a
+//                                   window of the shell's tray class answers
+//                                   every icon request with "refused"; then
+//                                   it goes, and "TaskbarCreated" is sent to
+//                                   every top-level window, as a starting
+//                                   Explorer does. Wine's shell sends icon
+//                                   requests to the first window of that
+//                                   class it finds, which is this one.
+namespace standin {
+
+LRESULT CALLBACK RefusingTrayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) return FALSE;
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+int RefusingTaskbar(DWORD ms) {
+  WNDCLASSA tray{};
+  tray.lpfnWndProc = RefusingTrayProc;
+  tray.hInstance = GetModuleHandleA(nullptr);
+  tray.lpszClassName = "Shell_TrayWnd";
+  RegisterClassA(&tray);
+  HWND hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                              nullptr, tray.hInstance, nullptr);
+  if (!hwnd) {
+    std::printf("no stand-in task bar\n");
+    return 1;
+  }
+  std::printf("refusing\n");
+  std::fflush(stdout);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  DestroyWindow(hwnd);
+  PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  std::printf("gone\n");
+  return 0;
+}
+
+}  // namespace standin
+
+// -1: not a stand-in command.
+int RunStandInCommand(const std::string& command, int argc, char** argv) {
+  if (command == "foreground") {
+    HWND hwnd = GetForegroundWindow();
+    char cls[128] = {}, title[256] = {};
+    if (hwnd) {
+      GetClassNameA(hwnd, cls, sizeof cls);
+      GetWindowTextA(hwnd, title, sizeof title);
+    }
+    std::printf("%s\t%s\n", cls, title);
+    return 0;
+  }
+  if (command == "refusing-taskbar" && argc > 2) return standin::RefusingTaskbar(std::strtoul(argv[2], nullptr, 10));
+  return -1;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
@@ -452,6 +514,7 @@ int Run(int argc, char** argv) {
     EnumWindows(PrintTopLevel, 0);
     return 0;
   }
+  if (int code = RunStandInCommand(command, argc, argv); code >= 0) return code;
   return Usage();
 }
 
