@@ -59,7 +59,7 @@ FrmMain::FrmMain()
       txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 780, 2520, 285}, &Frame3),
       Label13(*this, IDC_Label13, K::Label, "Label13", {360, 825, 840, 195}, &Frame3),
       Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1095, 3375, 195}, &Frame3),
-      Label15(*this, IDC_Label15, K::Label, "Label15", {360, 1320, 3375, 195}, &Frame3),
+      Label15(*this, IDC_Label15, K::Label, "Label15", {120, 1320, 3615, 195}, &Frame3),
       Label16(*this, IDC_Label16, K::Label, "Label16", {2640, 1335, 1080, 195}, &Frame3),
       Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 3900, 3855, 2730}),
       chkStartWithWindow(*this, IDC_chkStartWithWindow, K::CheckBox, "chkStartWithWindow", {120, 240, 1815, 195}, &Frame2),
