@@ -37,6 +37,8 @@
 //                                      shutdown)
 //   toplevel                           every top-level window: class, visible,
 //                                      left, top, width, height, title
+//   resources                          the program's GDI and USER objects,
+//                                      handles, private bytes and working set
 //   run <pid-file> <exe>               starts the program in its own folder,
 //                                      writes its process ID to pid-file, waits
 //                                      for it and ends with its exit code
@@ -47,6 +49,7 @@
 // second copy of the program, or one left over by another test, is never
 // taken for the program under test.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -525,6 +528,33 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "run" && argc > 3) return RunProgram(argv[2], argv[3]);
+  if (command == "resources") {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ProgramProcess());
+    if (!process) {
+      std::printf("no program process\n");
+      return 1;
+    }
+    DWORD handles = 0;
+    typedef BOOL(WINAPI * HandleCount)(HANDLE, PDWORD);
+    if (auto count = reinterpret_cast<HandleCount>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount"))))
+      count(process, &handles);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    typedef BOOL(WINAPI * MemoryInfo)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+    HMODULE psapi = LoadLibraryA("psapi.dll");
+    if (auto info = psapi ? reinterpret_cast<MemoryInfo>(reinterpret_cast<void*>(
+                                GetProcAddress(psapi, "GetProcessMemoryInfo")))
+                          : nullptr)
+      info(process, reinterpret_cast<PPROCESS_MEMORY_COUNTERS>(&memory), sizeof memory);
+    std::printf("gdi %lu\nuser %lu\nhandles %lu\nprivate %lu\nworkingset %lu\n",
+                static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+                static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
+                static_cast<unsigned long>(handles), static_cast<unsigned long>(memory.PrivateUsage),
+                static_cast<unsigned long>(memory.WorkingSetSize));
+    CloseHandle(process);
+    return 0;
+  }
   return Usage();
 }
 
