@@ -4,12 +4,12 @@
 # MinGW-w64 cross compiler (and the 64-bit one for machines that cannot run
 # 32-bit programs), Wine (32- and 64-bit), a virtual X display,
 # ImageMagick for screenshots, Python 3 and chrony (a reference time server
-# and measurer for the NTP tests). A machine that has them all is left
-# alone: apt runs only for what is missing.
+# and measurer for the NTP tests) and NSIS for the installer. A machine
+# that has them all is left alone: apt runs only for what is missing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-          xvfb xauth imagemagick python3 file chrony)
+          xvfb xauth imagemagick python3 file chrony nsis)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -9,8 +9,17 @@ Every Wine command writes its output to a file, never to a pipe: the helper
 processes Wine starts (services, explorer) inherit the output handles and
 would keep a pipe open long after the command ended.
 
+The program is started through the driver ("run"), which tells the harness
+the process ID Windows gave it; every later driver command looks at that
+process's windows only.
+
+Nothing here writes into docs/: a test hands the pictures it took for the
+documentation to publish(), which copies them there only when asked
+(TAVREL_UPDATE_DOCS=1).
+
 Environment (set by ctest; defaults work from a build tree):
   TAVREL_EXE, TAVREL_DRIVER     the program and the driver
+  TAVREL_SETUP                  the installer (tests of the release packages)
   TAVREL_SOURCE_DIR             the source tree (ControlIds.h, language files)
   TAVREL_BUILD_DIR              where install trees and screenshots go
   WINEPREFIX                    the run's Wine prefix
@@ -36,6 +45,7 @@ BUILD_DIR = os.environ.get("TAVREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build",
 EXE = os.environ.get("TAVREL_EXE", os.path.join(BUILD_DIR, "A_Tavrel.exe"))
 DRIVER = os.environ.get("TAVREL_DRIVER", os.path.join(BUILD_DIR, "tavrel_driver.exe"))
 WINEPREFIX = os.environ.get("WINEPREFIX", os.path.join(BUILD_DIR, "wineprefix"))
+DOCS_DIR = os.path.join(SOURCE_DIR, "docs")
 
 
 
@@ -66,6 +76,35 @@ HOST_VALUES = ("USNO", "NIST", "eBay", "WebSite")
 
 class HarnessError(AssertionError):
     """A failure of the setting rather than of the program under test."""
+
+
+def update_docs():
+    """True when the run is to renew the pictures in docs/."""
+    return os.environ.get("TAVREL_UPDATE_DOCS") == "1"
+
+
+def publish(picture, name):
+    """Copies a picture a test made to docs/name when the run renews the
+    documentation (TAVREL_UPDATE_DOCS=1); returns the path it went to, or
+    None. A test run on its own leaves the source tree alone."""
+    if not update_docs() or not picture or not os.path.exists(picture):
+        return None
+    target = os.path.join(DOCS_DIR, name)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copy(picture, target)
+    return target
+
+
+def crop(shot, out, left, top, width, height, margin=4):
+    """Cuts a rectangle (with a margin) out of a screenshot; returns out, or
+    None when ImageMagick is missing or failed."""
+    if not shutil.which("convert") or not os.path.exists(shot):
+        return None
+    subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin,
+                                                              max(0, left - margin), max(0, top - margin)),
+                    "+repage", out], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60, check=False)
+    return out if os.path.exists(out) else None
 
 
 def control_ids():
@@ -283,24 +322,34 @@ class PageServer:
 
 
 class Tavrel:
-    """One installed copy of the program, its process and its windows."""
+    """One installed copy of the program, its process and its windows.
 
-    def __init__(self, name):
+    By default the harness lays out a fresh install tree in
+    build/win32/e2e/<name>/. With installed_root, the tree is one an
+    installer made there (inside the test's folder): the harness lays out
+    nothing, and screenshots and Wine output stay outside it."""
+
+    def __init__(self, name, installed_root=None):
         self.name = name
-        self.root = os.path.join(BUILD_DIR, "e2e", name)
-        if os.path.exists(self.root):
-            shutil.rmtree(self.root)
+        self.base = os.path.join(BUILD_DIR, "e2e", name)
+        if os.path.exists(self.base):
+            shutil.rmtree(self.base)
+        self.root = installed_root or self.base
         self.program_dir = os.path.join(self.root, "Tavrel")
         self.language_dir = os.path.join(self.root, "Common", "language")
-        self.work_dir = os.path.join(self.root, "work")
-        for folder in (self.program_dir, self.language_dir, self.work_dir):
+        self.work_dir = os.path.join(self.base, "work")
+        folders = [self.work_dir] if installed_root else [self.program_dir, self.language_dir, self.work_dir]
+        for folder in folders:
             os.makedirs(folder)
         self.wine = Wine(self.work_dir)
         self.wine.prepare()
         self.ids = control_ids()
         self.process = None
+        self.windows_pid = None
         self._shots = 0
-        self._lay_out()
+        self._starts = 0
+        if not installed_root:
+            self._lay_out()
 
     def _lay_out(self):
         shutil.copy(EXE, os.path.join(self.program_dir, "A_Tavrel.exe"))
@@ -343,8 +392,23 @@ class Tavrel:
     # -- the process ----------------------------------------------------------
 
     def start(self):
-        self.process = self.wine.start(["wine", os.path.join(self.program_dir, "A_Tavrel.exe")],
+        """Starts the program through the driver, which waits for it: process
+        ends when the program ends, with its exit code. From then on the
+        driver looks at this process's windows only."""
+        self._starts += 1
+        pid_file = os.path.join(self.work_dir, "program-%d.pid" % self._starts)
+        exe = os.path.join(self.program_dir, "A_Tavrel.exe")
+        self.wine.env.pop("TAVREL_PID", None)
+        self.process = self.wine.start(["wine", DRIVER, "run", windows_path(pid_file), windows_path(exe)],
                                        tag="A_Tavrel", cwd=self.program_dir)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(pid_file):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise HarnessError("the driver did not start %s (exit %s)" % (exe, self.process.poll()))
+            time.sleep(0.05)
+        with open(pid_file) as f:
+            self.windows_pid = int(f.read().split()[0])
+        self.wine.env["TAVREL_PID"] = str(self.windows_pid)
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -362,7 +426,7 @@ class Tavrel:
             return
         self.driver("close", check=False)
         if self.wait_exit(10) is None:
-            self.wine.run(["wine", "taskkill", "/f", "/im", "A_Tavrel.exe"], tag="taskkill")
+            self.wine.run(["wine", "taskkill", "/f", "/pid", str(self.windows_pid)], tag="taskkill")
             if self.wait_exit(10) is None:
                 self.process.kill()
                 self.process.wait()
@@ -474,7 +538,7 @@ class Tavrel:
     def screenshot(self, label="screen"):
         """Saves the whole display as a PNG; returns its path."""
         self._shots += 1
-        path = os.path.join(self.root, "%02d-%s.png" % (self._shots, label))
+        path = os.path.join(self.base, "%02d-%s.png" % (self._shots, label))
         env = dict(os.environ)
         env["DISPLAY"] = self.wine.env.get("DISPLAY", os.environ.get("DISPLAY", ""))
         with open(os.path.join(self.work_dir, "import.out"), "ab") as out:

@@ -16,9 +16,6 @@ import unittest
 
 import harness
 
-DOCS = os.path.join(harness.SOURCE_DIR, "docs")
-
-
 def naval_page(delay=0.0):
     def page(_path):
         time.sleep(delay)
@@ -93,8 +90,8 @@ class SyncRunTest(unittest.TestCase):
             shot = t.screenshot("waiting")
             left, top, width, height = (int(v) for v in t.driver("wait-window", harness.FORM_CLASS, 100,
                                                                   timeout=120).split()[2:6])
-            os.makedirs(DOCS, exist_ok=True)
-            harness_crop(shot, os.path.join(DOCS, "sync-waiting.png"), left, top, width, height)
+            picture = harness_crop(shot, os.path.join(t.base, "sync-waiting.png"), left, top, width, height)
+            harness.publish(picture, "sync-waiting.png")
             self.assertIsNotNone(t.message_box(30000))
             t.press("OK")
         finally:
@@ -158,6 +155,7 @@ def harness_crop(shot, out, left, top, width, height, margin=4):
     subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin,
                                                               max(0, left - margin), max(0, top - margin)),
                     "+repage", out], check=True)
+    return out
 
 
 if __name__ == "__main__":

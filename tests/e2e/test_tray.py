@@ -25,7 +25,6 @@ NIM_ADD, NIM_DELETE = 0, 2
 
 # The picture of the open menu in docs/ is renewed only when asked for
 # (TAVREL_UPDATE_DOCS=1); every run keeps its own beside its screenshots.
-DOCS_SCREENSHOT = os.path.join(harness.SOURCE_DIR, "docs", "tray-menu.png")
 
 
 def wait_for(predicate, timeout=15.0):
@@ -174,8 +173,7 @@ class TrayTest(unittest.TestCase):
         subprocess.run(["convert", shot, "-crop", crop, "+repage", picture],
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60, check=False)
-        if os.environ.get("TAVREL_UPDATE_DOCS") == "1" and os.path.exists(picture):
-            shutil.copy(picture, DOCS_SCREENSHOT)
+        harness.publish(picture, "tray-menu.png")
 
 
 class StartInTrayTest(unittest.TestCase):

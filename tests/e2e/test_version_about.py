@@ -3,7 +3,8 @@ web site on a local server: "Check for new version" offers the newer
 release of the versions file and opens nothing on No; with the site gone it
 says the connection failed; "About" opens the About window, which shows the
 version and closes with its OK button. Screenshots of the offer and of the
-About window go to docs/."""
+About window go to docs/ when the run renews the documentation
+(TAVREL_UPDATE_DOCS=1)."""
 
 import os
 import subprocess
@@ -12,7 +13,6 @@ import unittest
 
 import harness
 
-DOCS = os.path.join(harness.SOURCE_DIR, "docs")
 ABOUT = "About vrn Tavrel XP"
 VERSIONS = "100,1.2.3\r\n215,2.0.7\r\n230,3.11.0\r\n"
 OFFER = ("A new recommended release (vers. 3.11.0) of Tavrel is available for download."
@@ -24,6 +24,7 @@ def crop(shot, out, left, top, width, height, margin=4):
     subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin,
                                                               max(0, left - margin), max(0, top - margin)),
                     "+repage", out], check=True)
+    return out
 
 
 class VersionAboutTest(unittest.TestCase):
@@ -34,7 +35,6 @@ class VersionAboutTest(unittest.TestCase):
         cls.tavrel.set_hosts(cls.server.base_url)
         cls.tavrel.start()
         cls.tavrel.wait_window()
-        os.makedirs(DOCS, exist_ok=True)
 
     @classmethod
     def tearDownClass(cls):
@@ -67,7 +67,7 @@ class VersionAboutTest(unittest.TestCase):
         self.assertEqual(box[:3], ("Info", OFFER, ["Yes", "No"]))
         shot = t.screenshot("offer")
         if box[3]:
-            crop(shot, os.path.join(DOCS, "version-offer.png"), *box[3])
+            harness.publish(crop(shot, os.path.join(t.base, "version-offer.png"), *box[3]), "version-offer.png")
         t.press("No")
         time.sleep(1)
         self.assertIsNone(t.message_box(1000))
@@ -100,7 +100,7 @@ class VersionAboutTest(unittest.TestCase):
         self.assertEqual(t.driver("text", t.id("About_lblOk"), window=ABOUT), "OK")
         time.sleep(0.5)
         shot = t.screenshot("about")
-        crop(shot, os.path.join(DOCS, "about.png"), left, top, width, height)
+        harness.publish(crop(shot, os.path.join(t.base, "about.png"), left, top, width, height), "about.png")
         t.driver("click", t.id("About_lblOk"), window=ABOUT)
         gone = t.driver("wait-window", harness.FORM_CLASS, 500, window=ABOUT, check=False)
         deadline = time.monotonic() + 10

@@ -37,10 +37,19 @@
 //                                      shutdown)
 //   toplevel                           every top-level window: class, visible,
 //                                      left, top, width, height, title
+//   resources                          the program's GDI and USER objects,
+//                                      handles, private bytes and working set
+//   run <pid-file> <exe>               starts the program in its own folder,
+//                                      writes its process ID to pid-file, waits
+//                                      for it and ends with its exit code
 //
 // The main window is the visible top-level window of the form class whose
-// title is "FrmMain"; TAVREL_WINDOW names another form.
+// title is "FrmMain"; TAVREL_WINDOW names another form. With TAVREL_PID set
+// (the process ID that run wrote), only that process's windows count: a
+// second copy of the program, or one left over by another test, is never
+// taken for the program under test.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,11 +89,44 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-HWND FindMain(const char* className) {
-  const std::string title = FormTitle();
-  HWND hwnd = FindWindowA(className, title.c_str());
-  return hwnd && IsWindowVisible(hwnd) ? hwnd : nullptr;
+// The program under test, 0 when the harness did not say which it is.
+DWORD ProgramUnderTest() {
+  const char* pid = std::getenv("TAVREL_PID");
+  return pid && *pid ? static_cast<DWORD>(std::strtoul(pid, nullptr, 10)) : 0;
 }
+
+struct FormSearch {
+  const char* className;
+  const char* title;
+  DWORD process;
+  bool visibleOnly;
+  HWND found;
+};
+
+BOOL CALLBACK FindFormOf(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<FormSearch*>(lParam);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  if (process != search->process || ClassOf(hwnd) != search->className) return TRUE;
+  if (search->title && TextOf(hwnd) != search->title) return TRUE;
+  if (search->visibleOnly && !IsWindowVisible(hwnd)) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+// A top-level window of the class (and title, unless null): of the program
+// under test when the harness named it, else the first one there is.
+HWND FindForm(const char* className, const char* title, bool visibleOnly) {
+  if (const DWORD process = ProgramUnderTest()) {
+    FormSearch search{className, title, process, visibleOnly, nullptr};
+    EnumWindows(FindFormOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  HWND hwnd = FindWindowA(className, title);
+  return hwnd && (!visibleOnly || IsWindowVisible(hwnd)) ? hwnd : nullptr;
+}
+
+HWND FindMain(const char* className) { return FindForm(className, FormTitle().c_str(), true); }
 
 HWND WaitMain(const char* className, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
@@ -133,6 +175,7 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
 }
 
 DWORD ProgramProcess() {
+  if (const DWORD process = ProgramUnderTest()) return process;
   HWND main = FindWindowA(tavrel::kFormWindowClass, nullptr);
   DWORD process = 0;
   if (main) GetWindowThreadProcessId(main, &process);
@@ -180,7 +223,7 @@ DWORD Timeout(int argc, char** argv, int index, DWORD fallback) {
 
 // The notification-area form's window: never visible, so found by its
 // title alone.
-HWND TrayWindow() { return FindWindowA(tavrel::kFormWindowClass, "Sys Tray Interface"); }
+HWND TrayWindow() { return FindForm(tavrel::kFormWindowClass, "Sys Tray Interface", false); }
 
 HWND TrayOrFail() {
   HWND tray = TrayWindow();
@@ -217,9 +260,41 @@ BOOL CALLBACK CountIconsOf(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
+// The harness starts the program through this command, so it knows the
+// process ID Windows gave it and still waits for the program's end.
+int RunProgram(const char* pidFile, const char* exe) {
+  std::string folder = exe;
+  const std::string::size_type slash = folder.find_last_of("\\/");
+  folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+  std::string commandLine = std::string("\"") + exe + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                      &started)) {
+    std::printf("cannot start %s: error %lu\n", exe, static_cast<unsigned long>(GetLastError()));
+    return 126;
+  }
+  CloseHandle(started.hThread);
+  // Written to a new name and renamed, so a reader never sees half a number.
+  const std::string partial = std::string(pidFile) + ".part";
+  if (FILE* f = std::fopen(partial.c_str(), "w")) {
+    std::fprintf(f, "%lu\n", static_cast<unsigned long>(started.dwProcessId));
+    std::fclose(f);
+    MoveFileExA(partial.c_str(), pidFile, MOVEFILE_REPLACE_EXISTING);
+  }
+  std::printf("started %lu\n", static_cast<unsigned long>(started.dwProcessId));
+  std::fflush(stdout);
+  WaitForSingleObject(started.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(started.hProcess, &code);
+  CloseHandle(started.hProcess);
+  return static_cast<int>(code);
+}
+
 int Usage() {
   std::printf("usage: tavrel_driver wait-window|text|visible|enabled|check|click|settext|select|list|"
-              "msgbox|press|close|wait-gone|pid|tray-notify|tray-taskbar-created|tray-window|tray-icons|tray-key|popup|close-hidden|toplevel ...\n");
+              "msgbox|press|close|wait-gone|pid|tray-notify|tray-taskbar-created|tray-window|tray-icons|tray-key|popup|close-hidden|toplevel|run ...\n");
   return 2;
 }
 
@@ -438,7 +513,7 @@ int Run(int argc, char** argv) {
       }
     } else {
       const DWORD start = GetTickCount();
-      while (FindWindowA(tavrel::kFormWindowClass, nullptr)) {
+      while (FindForm(tavrel::kFormWindowClass, nullptr, false)) {
         if (GetTickCount() - start >= timeoutMs) {
           std::printf("still running\n");
           return 1;
@@ -501,7 +576,7 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (command == "close-hidden") {
-    HWND main = FindWindowA(tavrel::kFormWindowClass, FormTitle().c_str());
+    HWND main = FindForm(tavrel::kFormWindowClass, FormTitle().c_str(), false);
     if (!main) {
       std::printf("no window titled %s\n", FormTitle().c_str());
       return 1;
@@ -515,6 +590,34 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (int code = RunStandInCommand(command, argc, argv); code >= 0) return code;
+  if (command == "run" && argc > 3) return RunProgram(argv[2], argv[3]);
+  if (command == "resources") {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ProgramProcess());
+    if (!process) {
+      std::printf("no program process\n");
+      return 1;
+    }
+    DWORD handles = 0;
+    typedef BOOL(WINAPI * HandleCount)(HANDLE, PDWORD);
+    if (auto count = reinterpret_cast<HandleCount>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount"))))
+      count(process, &handles);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    typedef BOOL(WINAPI * MemoryInfo)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+    HMODULE psapi = LoadLibraryA("psapi.dll");
+    if (auto info = psapi ? reinterpret_cast<MemoryInfo>(reinterpret_cast<void*>(
+                                GetProcAddress(psapi, "GetProcessMemoryInfo")))
+                          : nullptr)
+      info(process, reinterpret_cast<PPROCESS_MEMORY_COUNTERS>(&memory), sizeof memory);
+    std::printf("gdi %lu\nuser %lu\nhandles %lu\nprivate %lu\nworkingset %lu\n",
+                static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+                static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
+                static_cast<unsigned long>(handles), static_cast<unsigned long>(memory.PrivateUsage),
+                static_cast<unsigned long>(memory.WorkingSetSize));
+    CloseHandle(process);
+    return 0;
+  }
   return Usage();
 }
 
