@@ -17,6 +17,7 @@
 
 #include "platform/Forms.h"
 #include "platform/Platform.h"
+#include "tavrel_version.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemoryWindowSystem.h"
 
@@ -269,7 +270,7 @@ class MemoryProcess : public IProcess {
 
   std::string appPath = "C:\\Program Files\\VRN\\Tavrel";
   std::string exeName = "A_Tavrel";
-  VersionNumbers version{3, 10, 1};
+  VersionNumbers version{TAVREL_VERSION_MAJOR, TAVREL_VERSION_MINOR, TAVREL_VERSION_REVISION};
   std::string productName = "vrn Tavrel XP";
   bool prevInstance = false;
   int activations = 0;

@@ -2,9 +2,10 @@
 // version resource states. Shared by the .rc file and the C++ sources.
 #pragma once
 
-// Version: 3.10.0.1, shown by the program as 3.10.1.
-#define VER_FILEVERSION 3, 10, 0, 1
-#define VER_FILEVERSION_STR "3.10.0001"
+#include "tavrel_version.h"
+
+#define VER_FILEVERSION TAVREL_FILEVERSION
+#define VER_FILEVERSION_STR TAVREL_FILEVERSION_STR
 #define VER_PRODUCTNAME_STR "vrn Tavrel XP"
 
 // Icons.
