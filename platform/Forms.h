@@ -7,6 +7,9 @@
 // report what the user did through the User* entry points.
 //
 // Positions and sizes are in twips (1440 per inch); colours are 0x00BBGGRR.
+//
+// Kept in one file: the control kinds share one base and one set of
+// properties, and a form's author reads them together.
 #pragma once
 
 #include <cstdint>
