@@ -132,6 +132,9 @@ class IWindowSystem {
   virtual WindowHandle DesktopWindow() = 0;
   virtual long ScreenWidthTwips() = 0;
   virtual long ScreenHeightTwips() = 0;
+  // The area all screens together cover, in twips; its left and top are
+  // negative where a screen lies left of or above the main one.
+  virtual Rect DesktopTwips() = 0;
   // The program-wide pointer (the hourglass while the program is busy);
   // Default lets each control show its own.
   virtual void SetScreenPointer(MousePointer pointer) = 0;

@@ -214,6 +214,19 @@ long Win32WindowSystem::ScreenWidthTwips() { return ToTwips(GetSystemMetrics(SM_
 
 long Win32WindowSystem::ScreenHeightTwips() { return ToTwips(GetSystemMetrics(SM_CYSCREEN)); }
 
+// Windows 98 and 2000 on know several screens; 95 and NT 4.0 answer 0 for
+// the virtual screen and have the main one only.
+Rect Win32WindowSystem::DesktopTwips() {
+  int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (width <= 0 || height <= 0) {
+    left = top = 0;
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+  }
+  return Rect{ToTwips(left), ToTwips(top), ToTwips(width), ToTwips(height)};
+}
+
 int Win32WindowSystem::ToPixels(long twips) const { return MulDiv(twips, dpi_, 1440); }
 
 long Win32WindowSystem::ToTwips(int pixels) const { return MulDiv(pixels, 1440, dpi_); }

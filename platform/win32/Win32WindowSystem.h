@@ -38,6 +38,7 @@ class Win32WindowSystem : public IWindowSystem {
   WindowHandle DesktopWindow() override;
   long ScreenWidthTwips() override;
   long ScreenHeightTwips() override;
+  Rect DesktopTwips() override;
   void SetScreenPointer(MousePointer pointer) override;
   unsigned RegisterMessage(const std::string& name) override;
   int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
