@@ -7,6 +7,9 @@
 // report what the user did through the User* entry points.
 //
 // Positions and sizes are in twips (1440 per inch); colours are 0x00BBGGRR.
+//
+// One header of over 400 lines on purpose: control, form, timer and the
+// window system's interface refer to one another and are read together.
 #pragma once
 
 #include <cstdint>
