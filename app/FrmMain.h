@@ -84,6 +84,8 @@ class FrmMain : public Form, public IErrorDisplay {
   // The stored settings.
   void Load_Registry();
   void Save_Registry();
+  // Moves the window onto the screen when its stored place lies off it.
+  void KeepOnScreen();
 
   // The notification area: the tray menu, hiding into it and coming back,
   // and the tray object's events (tray/FrmMainTray.cpp).

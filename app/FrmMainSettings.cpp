@@ -7,6 +7,7 @@
 // once), and the period text runs its own check. A value that does not
 // convert, or that its control refuses, is reported and the next one is
 // still loaded.
+#include <algorithm>
 #include <cmath>
 
 #include "app/A_Tavrel_Main.h"
@@ -59,6 +60,10 @@ void FrmMain::Load_Registry() {
       SetHeight(kCompactHeight);
     }
   });
+  // A place stored on a larger or another screen that is gone now would
+  // open the window where nobody can see it: it comes back onto the screen,
+  // moved no further than needed. A place on the screen is kept.
+  trap(45, [&] { KeepOnScreen(); });
   trap(50, [&] { lblLastUpdate.SetCaption(Read("lblLastUpdate", "")); });
   trap(60, [&] { txtTimeCorrection.SetText(Read("txtTimeCorrection", "0")); });
   trap(70, [&] { chkExit.SetValue(ReadInteger("chkExit", 0)); });
@@ -81,6 +86,20 @@ void FrmMain::Load_Registry() {
     optTimeSource(source).SetValue(-1);
   });
   trap(200, [&] { txtIPaddress.SetText(Read("txtIPaddress", "")); });
+}
+
+// The window opens compact whatever its stored height (Main sets it), so
+// the compact window must fit.
+void FrmMain::KeepOnScreen() {
+  const Rect desk = Sys().windows->DesktopTwips();
+  const long height = std::max(Height(), kCompactHeight);
+  auto inside = [](long at, long size, long from, long room) {
+    return std::max(from, std::min(at, from + room - size));
+  };
+  const long left = inside(Left(), Width(), desk.left, desk.width);
+  const long top = inside(Top(), height, desk.top, desk.height);
+  if (left != Left()) SetLeft(left);
+  if (top != Top()) SetTop(top);
 }
 
 void FrmMain::Save_Registry() {

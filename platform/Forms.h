@@ -8,8 +8,8 @@
 //
 // Positions and sizes are in twips (1440 per inch); colours are 0x00BBGGRR.
 //
-// Kept in one file: the control kinds share one base and one set of
-// properties, and a form's author reads them together.
+// One header of over 400 lines on purpose: control, form, timer and the
+// window system's interface refer to one another and are read together.
 #pragma once
 
 #include <cstdint>
@@ -135,6 +135,9 @@ class IWindowSystem {
   virtual WindowHandle DesktopWindow() = 0;
   virtual long ScreenWidthTwips() = 0;
   virtual long ScreenHeightTwips() = 0;
+  // The area all screens together cover, in twips; its left and top are
+  // negative where a screen lies left of or above the main one.
+  virtual Rect DesktopTwips() = 0;
   // The program-wide pointer (the hourglass while the program is busy);
   // Default lets each control show its own.
   virtual void SetScreenPointer(MousePointer pointer) = 0;

@@ -8,8 +8,8 @@
 // Failures that the program treats as run-time errors are thrown as
 // RuntimeError (platform/RuntimeError.h); everything else is a plain result.
 //
-// One file on purpose: it is the whole list of what the program asks of the
-// outside world, read as one page, and each interface is a few lines.
+// One header of over 400 lines on purpose: it is the whole list of what the
+// program asks of the outside world, and is best read as one.
 #pragma once
 
 #include <array>

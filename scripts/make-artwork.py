@@ -7,10 +7,16 @@ from the 1x one. Smooth shapes are drawn eight times larger and reduced with
 a Lanczos filter; the tiny pictures (the title-strip buttons at 1x and the
 16-colour icons) are pixel art kept below as character maps.
 
-Bitmaps are written as the program loads them: opaque ones as 24-bit BMPs,
-those with transparency as 32-bit BMPs with premultiplied alpha, ready for
-AlphaBlend with AC_SRC_ALPHA. The icon file is written by hand as well. Each
-file is read back and checked after writing.
+Bitmaps are written as every Windows from 95 on loads them: palettized,
+4-bit when 16 colours are enough, else 8-bit, run-length encoded (BI_RLE8)
+where that is smaller. Windows 95 and NT 4.0 have no alpha blending, so a
+picture with transparent parts marks them with one key colour (KEY, pure
+magenta, which no drawn pixel may come near) and the program masks that
+colour out. Its soft edges and shadows are laid over the very pixels the
+picture will stand on (the panel or the About window's ground, at the spot
+where the program places it), so they blend without any alpha at run time.
+The icon file is written by hand as well. Each file is read back, decoded
+and checked after writing.
 
 The output is the same, byte for byte, on every run: no randomness, no time
 stamps. The build does not run this script; its output is committed.
@@ -254,57 +260,170 @@ def _dpi_to_ppm(dpi):
     return int(round(dpi / 0.0254))
 
 
-def bmp_bytes(img, bits, dpi):
-    """A Windows BMP (file header, 40-byte BITMAPINFOHEADER, bottom-up rows,
-    BI_RGB) of an 'RGB' image (bits 24) or an 'RGBa' image (bits 32)."""
+# The colour that marks a picture's transparent pixels. At 16 bits per pixel
+# a colour keeps only its top five or six bits, so no drawn colour may share
+# those with the key either.
+KEY = (255, 0, 255)
+
+# A pixel of a transparent picture covered less than this (of 255) is left
+# transparent: the faintest rim of a shadow is not worth a square edge.
+OPAQUE_FROM = 12
+
+
+def _near_key(c):
+    return c[0] >= 248 and c[1] < 8 and c[2] >= 248
+
+
+def palettize(img, keyed):
+    """(palette, indexes) of an 'RGBA' picture whose alpha is 0 or 255 (keyed)
+    or of an 'RGB' one. Exact when the colours fit, else a median-cut
+    palette without dithering (dithering spoils the run-length coding and
+    the pictures' calm gradients). The key, when used, is the last entry."""
     w, h = img.size
-    stride = (w * bits + 31) // 32 * 4
-    rows = []
-    if bits == 24:
-        raw = img.convert('RGB').tobytes('raw', 'BGR')
-        line = w * 3
+    rgb = img.convert('RGB')
+    alpha = img.getchannel('A') if keyed else None
+    clear = [a == 0 for a in alpha.getdata()] if keyed else [False] * (w * h)
+    pixels = list(rgb.getdata())
+    opaque = [c for c, t in zip(pixels, clear) if not t]
+    room = 255 if keyed else 256
+    colours = sorted(set(opaque))
+    if len(colours) <= room:
+        palette = colours
+        index_of = {c: i for i, c in enumerate(palette)}
+        indexes = [0 if t else index_of[c] for c, t in zip(pixels, clear)]
     else:
-        assert img.mode == 'RGBa'
-        r, g, b, a = img.split()
-        # Premultiplied colour can never exceed alpha; a filter's overshoot
-        # is cut back here.
-        r, g, b = (ImageChops.darker(ch, a) for ch in (r, g, b))
-        raw = Image.merge('RGBA', (r, g, b, a)).tobytes('raw', 'BGRA')
-        line = w * 4
-    pad = b'\0' * (stride - line)
-    for y in range(h - 1, -1, -1):
-        rows.append(raw[y * line:(y + 1) * line] + pad)
-    data = b''.join(rows)
+        filler = opaque[0]
+        filled = Image.new('RGB', (w, h))
+        filled.putdata([filler if t else c for c, t in zip(pixels, clear)])
+        q = filled.quantize(colors=room, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+        flat = q.getpalette()[:room * 3]
+        palette = [tuple(flat[i:i + 3]) for i in range(0, len(flat), 3)]
+        indexes = list(q.getdata())
+    assert not any(_near_key(c) for c in palette), 'a colour too close to the key'
+    if keyed:
+        key = len(palette)
+        palette = palette + [KEY]
+        indexes = [key if t else i for i, t in zip(indexes, clear)]
+    return palette, indexes
+
+
+def rle8(rows):
+    """BI_RLE8 data of rows of indexes, given bottom row first: runs of equal
+    bytes as (count, index), other stretches of three or more in absolute
+    mode (0, count, bytes, padded to a word), an end of line after each row
+    and an end of bitmap at the end."""
+    out = bytearray()
+    for n, row in enumerate(rows):
+        i, w = 0, len(row)
+        while i < w:
+            j = i
+            while j < w and j - i < 255 and row[j] == row[i]:
+                j += 1
+            if j - i >= 3 or j == w:
+                out += bytes((j - i, row[i]))
+                i = j
+                continue
+            # A literal stretch up to the next run of three.
+            k = i
+            while k < w and k - i < 255:
+                if k + 2 < w and row[k] == row[k + 1] == row[k + 2]:
+                    break
+                k += 1
+            if k - i < 3:
+                for x in range(i, k):
+                    out += bytes((1, row[x]))
+            else:
+                out += bytes((0, k - i)) + bytes(row[i:k])
+                if (k - i) % 2:
+                    out += b'\0'
+            i = k
+        out += b'\0\1' if n == len(rows) - 1 else b'\0\0'
+    return bytes(out)
+
+
+def unrle8(data, w, h):
+    """The rows (bottom row first) of BI_RLE8 data; checks its structure."""
+    rows, row, i = [], [], 0
+    while True:
+        count, value = data[i], data[i + 1]
+        i += 2
+        if count:
+            row += [value] * count
+        elif value == 0:
+            rows.append(row)
+            row = []
+        elif value == 1:
+            rows.append(row)
+            break
+        else:
+            assert value != 2, 'no deltas are written'
+            row += list(data[i:i + value])
+            i += value + value % 2
+    assert i == len(data) and len(rows) == h, 'RLE8 structure'
+    assert all(len(r) == w for r in rows), 'RLE8 row length'
+    return rows
+
+
+def bmp_bytes(img, dpi, keyed):
+    """A Windows BMP (file header, 40-byte BITMAPINFOHEADER, palette,
+    bottom-up rows) of a picture: 4-bit or 8-bit, BI_RLE8 when smaller."""
+    w, h = img.size
+    palette, indexes = palettize(img, keyed)
+    bits = 4 if len(palette) <= 16 else 8
+    rows = [indexes[y * w:(y + 1) * w] for y in range(h - 1, -1, -1)]
+    stride = (w * bits + 31) // 32 * 4
+    plain = bytearray()
+    for row in rows:
+        if bits == 8:
+            line = bytes(row)
+        else:
+            line = bytes((row[x] << 4) | (row[x + 1] if x + 1 < w else 0) for x in range(0, w, 2))
+        plain += line + b'\0' * (stride - len(line))
+    compression, data = 0, bytes(plain)
+    if bits == 8:
+        packed = rle8(rows)
+        if len(packed) < len(data):
+            compression, data = 1, packed
     ppm = _dpi_to_ppm(dpi)
-    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, bits, 0, len(data), ppm, ppm, 0, 0)
-    head = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(data), 0, 0, 14 + len(info))
-    return head + info + data
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, bits, compression, len(data), ppm, ppm,
+                       len(palette), 0)
+    pal = b''.join(struct.pack('<BBBB', b, g, r, 0) for r, g, b in palette)
+    offset = 14 + len(info) + len(pal)
+    head = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    return head + info + pal + data
 
 
 def read_bmp(path):
     """Reads back a BMP written by bmp_bytes and checks its header. Returns
-    (width, height, bits, image); a 32-bit image comes back as 'RGBa'."""
+    (width, height, bits, compression, image as 'RGBA', key pixels clear)."""
     with open(path, 'rb') as f:
         blob = f.read()
     magic, size, r1, r2, offset = struct.unpack_from('<2sIHHI', blob, 0)
     (hsize, w, h, planes, bits, comp, isize,
      xppm, yppm, used, important) = struct.unpack_from('<IiiHHIIiiII', blob, 14)
     assert magic == b'BM' and size == len(blob) and r1 == r2 == 0, path
-    assert hsize == 40 and offset == 54 and planes == 1 and comp == 0, path
-    assert bits in (24, 32) and w > 0 and h > 0 and used == important == 0, path
+    assert hsize == 40 and planes == 1 and w > 0 and h > 0 and important == 0, path
+    assert (bits, comp) in ((4, 0), (8, 0), (8, 1)), path
+    assert 0 < used <= 1 << bits and offset == 54 + 4 * used, path
+    assert offset + isize == len(blob), path
+    palette = [struct.unpack_from('<BBBB', blob, 54 + 4 * i)[2::-1] for i in range(used)]
+    data = blob[offset:]
     stride = (w * bits + 31) // 32 * 4
-    assert isize == stride * h and offset + isize == len(blob), path
-    line = w * bits // 8
-    raw = b''.join(blob[offset + (h - 1 - y) * stride:offset + (h - 1 - y) * stride + line]
-                   for y in range(h))
-    if bits == 24:
-        img = Image.frombytes('RGB', (w, h), raw, 'raw', 'BGR')
+    if comp == 1:
+        rows = unrle8(data, w, h)
     else:
-        img = Image.frombytes('RGBA', (w, h), raw, 'raw', 'BGRA')
-        img = Image.frombytes('RGBa', (w, h), img.tobytes())
-        for (r, g, b, a) in img.getdata():
-            assert r <= a and g <= a and b <= a, (path, 'not premultiplied')
-    return w, h, bits, img
+        assert isize == stride * h, path
+        rows = []
+        for y in range(h):
+            line = data[y * stride:(y + 1) * stride]
+            if bits == 8:
+                rows.append(list(line[:w]))
+            else:
+                rows.append([(line[x // 2] >> (4 if x % 2 == 0 else 0)) & 15 for x in range(w)])
+    img = Image.new('RGBA', (w, h))
+    img.putdata([palette[i] + ((0,) if palette[i] == KEY else (255,))
+                 for row in reversed(rows) for i in row])
+    return w, h, bits, comp, img
 
 
 # The standard 16-colour palette, in the order 4-bit icons use it.
@@ -857,45 +976,83 @@ def icon_rows(char_map):
     return [[ICON_KEYS[ch] for ch in row] for row in char_map]
 
 
+def laid_on(img, ground, x, y, s):
+    """A transparent picture laid over `ground` (an 'RGB' picture at the same
+    scale s) with its top left corner at unit x, y: 'RGBA' whose alpha is
+    255 where the picture covers the ground and 0 (the key) elsewhere."""
+    straight = img.convert('RGBA')
+    w, h = straight.size
+    base = ground.crop((x * s, y * s, x * s + w, y * s + h)).convert('RGBA')
+    laid = Image.alpha_composite(base, straight)
+    laid.putalpha(straight.getchannel('A').point(lambda v: 255 if v >= OPAQUE_FROM else 0))
+    return laid
+
+
+# Where the program places each transparent picture, in units (twips / 15):
+# on which ground and at which point. The title strip's buttons and the
+# synchronisation pictures stand on the panel, the product and suite marks
+# on the About window's ground.
+PLACES = {
+    'tray_send': ('panel', 242, 1), 'small_clock': ('panel', 253, 1), 'home': ('panel', 263, 1),
+    'sync_clock': ('panel', 224, 21), 'yak': ('panel', 224, 21),
+    'about_product': ('about_back', 16, 16), 'about_suite': ('about_back', 16, 184),
+}
+
+
 def build():
     """All pictures as {file name: bytes}."""
     out = {}
+    grounds = {('panel', 1): draw_panel(1), ('panel', 2): draw_panel(2),
+               ('about_back', 1): draw_about_back(1), ('about_back', 2): draw_about_back(2)}
 
-    def bmp(name, img1, img2, bits):
-        out[name + '.bmp'] = bmp_bytes(img1 if bits == 24 else premultiplied(img1), bits, 96)
-        out[name + '@2x.bmp'] = bmp_bytes(img2 if bits == 24 else premultiplied(img2), bits, 192)
+    def opaque(name, draw):
+        for s, suffix, dpi in ((1, '', 96), (2, '@2x', 192)):
+            out[name + suffix + '.bmp'] = bmp_bytes(draw(s), dpi, keyed=False)
 
-    bmp('panel', draw_panel(1), draw_panel(2), 24)
-    bmp('tray_send', pixel_art(TRAY_SEND_1X, GLYPH_COLOURS), draw_tray_send(2), 32)
-    bmp('small_clock', pixel_art(SMALL_CLOCK_1X, GLYPH_COLOURS), draw_small_clock(2), 32)
-    bmp('home', pixel_art(HOME_1X, GLYPH_COLOURS), draw_home(2), 32)
-    bmp('sync_clock', draw_sync_clock(1), draw_sync_clock(2), 32)
-    bmp('yak', draw_yak(1), draw_yak(2), 32)
-    bmp('about_back', draw_about_back(1), draw_about_back(2), 24)
-    bmp('about_product', stopwatch(48), stopwatch(96), 32)
-    bmp('about_suite', draw_about_suite(1), draw_about_suite(2), 32)
-    bmp('button_up', draw_button(1, False), draw_button(2, False), 24)
-    bmp('button_down', draw_button(1, True), draw_button(2, True), 24)
+    def transparent(name, img1, img2):
+        ground, x, y = PLACES[name]
+        for s, img, suffix, dpi in ((1, img1, '', 96), (2, img2, '@2x', 192)):
+            laid = laid_on(premultiplied(img), grounds[(ground, s)], x, y, s)
+            out[name + suffix + '.bmp'] = bmp_bytes(laid, dpi, keyed=True)
+
+    opaque('panel', lambda s: grounds[('panel', s)])
+    transparent('tray_send', pixel_art(TRAY_SEND_1X, GLYPH_COLOURS), draw_tray_send(2))
+    transparent('small_clock', pixel_art(SMALL_CLOCK_1X, GLYPH_COLOURS), draw_small_clock(2))
+    transparent('home', pixel_art(HOME_1X, GLYPH_COLOURS), draw_home(2))
+    transparent('sync_clock', draw_sync_clock(1), draw_sync_clock(2))
+    transparent('yak', draw_yak(1), draw_yak(2))
+    opaque('about_back', lambda s: grounds[('about_back', s)])
+    transparent('about_product', stopwatch(48), stopwatch(96))
+    transparent('about_suite', draw_about_suite(1), draw_about_suite(2))
+    opaque('button_up', lambda s: draw_button(s, False))
+    opaque('button_down', lambda s: draw_button(s, True))
     out['stop.ico'] = ico_bytes([icon_entry_4bit(icon_rows(STOPWATCH_16)),
                                  icon_entry_4bit(icon_rows(STOPWATCH_32)),
                                  icon_entry_32bit(stopwatch(64))])
     return out
 
 
-# Exact sizes and depths the program expects.
+# Exact sizes the program expects, and which pictures have transparent parts.
 EXPECTED = {
-    'panel': (273, 116, 24), 'tray_send': (10, 13, 32), 'small_clock': (10, 13, 32),
-    'home': (10, 11, 32), 'sync_clock': (32, 32, 32), 'yak': (32, 32, 32),
-    'about_back': (292, 268, 24), 'about_product': (48, 48, 32), 'about_suite': (128, 40, 32),
-    'button_up': (97, 25, 24), 'button_down': (97, 25, 24),
+    'panel': (273, 116), 'tray_send': (10, 13), 'small_clock': (10, 13),
+    'home': (10, 11), 'sync_clock': (32, 32), 'yak': (32, 32),
+    'about_back': (292, 268), 'about_product': (48, 48), 'about_suite': (128, 40),
+    'button_up': (97, 25), 'button_down': (97, 25),
 }
 
 
 def check(folder):
-    for name, (w, h, bits) in EXPECTED.items():
+    for name, (w, h) in EXPECTED.items():
         for suffix, k in (('', 1), ('@2x', 2)):
-            got = read_bmp(os.path.join(folder, name + suffix + '.bmp'))[:3]
-            assert got == (w * k, h * k, bits), (name + suffix, got)
+            got = read_bmp(os.path.join(folder, name + suffix + '.bmp'))
+            assert got[:2] == (w * k, h * k), (name + suffix, got[:2])
+            # Transparent where the picture does not cover its ground, and
+            # only there; opaque pictures have no key pixel at all.
+            clear = got[4].getchannel('A').getextrema()
+            if name in PLACES:
+                assert clear == (0, 255), (name + suffix, 'no transparent or no opaque part')
+            else:
+                assert clear == (255, 255), (name + suffix, 'an opaque picture with key pixels')
     ico = Image.open(os.path.join(folder, 'stop.ico'))
     assert ico.format == 'ICO'
     assert sorted(ico.info['sizes']) == [(16, 16), (32, 32), (64, 64)], ico.info['sizes']

@@ -98,13 +98,20 @@ class MemoryWindowSystem : public IWindowSystem {
   void DoEvents() override;
   void WaitForEvents(unsigned) override { DoEvents(); }
   WindowHandle DesktopWindow() override { return 1; }
-  long ScreenWidthTwips() override { return 1024 * 15; }
-  long ScreenHeightTwips() override { return 768 * 15; }
+  long ScreenWidthTwips() override { return screenWidth; }
+  long ScreenHeightTwips() override { return screenHeight; }
+  // The main screen alone, unless a test sets more screens.
+  Rect DesktopTwips() override { return desktop.width ? desktop : Rect{0, 0, screenWidth, screenHeight}; }
   void SetScreenPointer(MousePointer pointer) override { screenPointers.push_back(pointer); }
   unsigned RegisterMessage(const std::string& name) override;
   int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
   WindowHandle IconHandle(int picture) override { return picture ? 50000 + picture : 0; }
   float TwipsPerPixel() override { return 15; }
+
+  // The main screen (1024 x 768 pixels of 15 twips) and, when set, the
+  // area of all screens.
+  long screenWidth = 1024 * 15, screenHeight = 768 * 15;
+  Rect desktop;
 
   // The system tells every window that its clock or settings changed.
   void SystemChange();

@@ -1,7 +1,8 @@
 // A control's window: a child of its form's window whose control ID is the
 // control's number. Containers are not parents: a frame's controls are
 // children of the form placed at the frame's origin, so that every command
-// and colour request reaches the one form window procedure.
+// and colour request reaches the one form window procedure. Here: creation,
+// properties and events; the painting is in Win32Paint.cpp.
 #include "platform/win32/Win32Convert.h"
 #include "platform/win32/Win32WindowSystem.h"
 
@@ -269,31 +270,6 @@ RECT Win32ControlPeer::FormRect() const {
   return RECT{x, y, x + system.ToPixels(b.width), y + system.ToPixels(b.height)};
 }
 
-// What lies behind the control, painted once into a bitmap and used as the
-// brush the control fills its background with: text and check marks then
-// stand on the picture as if the control had no background at all.
-HBRUSH Win32ControlPeer::TransparentBrush() {
-  if (behind_ && behindGeneration_ == form_.BackgroundGeneration()) return behind_;
-  if (behind_) DeleteObject(behind_);
-  behind_ = nullptr;
-  const RECT r = FormRect();
-  const int width = std::max<int>(1, r.right - r.left), height = std::max<int>(1, r.bottom - r.top);
-  HDC screen = GetDC(hwnd_);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  SetViewportOrgEx(memory, -r.left, -r.top, nullptr);
-  form_.PaintBehind(memory, r, this);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(hwnd_, screen);
-  // The brush keeps its own copy of the pattern.
-  behind_ = CreatePatternBrush(bitmap);
-  DeleteObject(bitmap);
-  behindGeneration_ = form_.BackgroundGeneration();
-  return behind_;
-}
-
 void Win32ControlPeer::ApplyBounds() {
   long left = 0, top = 0;
   Origin(control_, left, top);
@@ -343,57 +319,6 @@ void Win32ControlPeer::OnNotify(const NMHDR& header) {
   const DateTime picked = DateSerial(change.st.wYear, change.st.wMonth, change.st.wDay);
   const DateTime held = control_.Date();
   control_.UserPickDate(DateTime(picked.Serial() + (held.Serial() - static_cast<double>(held.Days()))));
-}
-
-HBRUSH Win32ControlPeer::OnCtlColor(HDC dc) {
-  SetTextColor(dc, ToColorRef(control_.ForeColor()));
-  if (control_.Transparent()) {
-    SetBkMode(dc, TRANSPARENT);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    return TransparentBrush();
-  }
-  SetBkColor(dc, ToColorRef(control_.BackColor()));
-  return brush_;
-}
-
-void Win32ControlPeer::OnDrawItem(const DRAWITEMSTRUCT& item) {
-  if (control_.Kind() == ControlKind::Button) DrawButton(item);
-  else DrawPicture(item);
-}
-
-void Win32ControlPeer::DrawButton(const DRAWITEMSTRUCT& item) {
-  RECT r = item.rcItem;
-  const bool pressed = item.itemState & ODS_SELECTED;
-  FillRect(item.hDC, &r, brush_);
-  DrawEdge(item.hDC, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  if (pressed) OffsetRect(&r, 1, 1);
-  SetBkMode(item.hDC, TRANSPARENT);
-  // The system's grey text is hard to read on the program's light button
-  // colours; a darker grey still says "not now".
-  SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? RGB(96, 96, 96) : ToColorRef(control_.ForeColor()));
-  HGDIOBJ old = SelectObject(item.hDC, form_.System().FontOf(control_.Font()));
-  DrawTextA(item.hDC, control_.Caption().c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(item.hDC, old);
-  if (item.itemState & ODS_FOCUS) {
-    InflateRect(&r, -3, -3);
-    DrawFocusRect(item.hDC, &r);
-  }
-}
-
-// A picture box shows its back colour, an image lets what lies behind it
-// show; both draw their picture, a bitmap or an icon, at the control's size.
-void Win32ControlPeer::DrawPicture(const DRAWITEMSTRUCT& item) {
-  const RECT r = FormRect();
-  POINT origin;
-  SetViewportOrgEx(item.hDC, -r.left, -r.top, &origin);
-  form_.PaintBehind(item.hDC, r, this);
-  if (control_.Kind() == ControlKind::PictureBox) {
-    HBRUSH fill = CreateSolidBrush(ToColorRef(control_.BackColor()));
-    FillRect(item.hDC, &r, fill);
-    DeleteObject(fill);
-  }
-  form_.System().DrawPicture(item.hDC, control_.Picture(), r);
-  SetViewportOrgEx(item.hDC, origin.x, origin.y, nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -153,44 +153,6 @@ LRESULT Win32FormPeer::OnDrawItem(WPARAM, LPARAM lParam) {
   return TRUE;
 }
 
-LRESULT Win32FormPeer::OnEraseBackground(HDC dc) {
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  PaintBehind(dc, client, nullptr);
-  return TRUE;
-}
-
-void Win32FormPeer::PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* above) {
-  FillRect(dc, &r, brush_);
-  const int saved = SaveDC(dc);
-  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-  if (form_.Picture()) {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    system_.DrawPicture(dc, form_.Picture(), client);
-  }
-  for (Win32ControlPeer* peer : order_) {
-    if (peer == above) break;
-    if (!peer->IsPicture() || !IsWindowVisible(peer->hwnd())) continue;
-    const RECT pr = peer->FormRect();
-    RECT overlap;
-    if (!IntersectRect(&overlap, &pr, &r)) continue;
-    const Control& control = peer->Model();
-    if (control.Kind() == ControlKind::PictureBox) {
-      HBRUSH fill = CreateSolidBrush(ToColorRef(control.BackColor()));
-      FillRect(dc, &pr, fill);
-      DeleteObject(fill);
-    }
-    system_.DrawPicture(dc, control.Picture(), pr);
-  }
-  RestoreDC(dc, saved);
-}
-
-void Win32FormPeer::BackgroundChanged() {
-  ++backgroundGeneration_;
-  for (Win32ControlPeer* peer : order_) peer->ApplyBackground();
-}
-
 // A click is a press and a release on the background; a release that ends a
 // drag started elsewhere is none.
 LRESULT Win32FormPeer::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {

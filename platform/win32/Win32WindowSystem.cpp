@@ -1,6 +1,6 @@
 // The window system's program-wide part: window classes, the display's
-// resolution, the shared fonts and pictures, message boxes, popup menus,
-// the message loop and the timers.
+// resolution, the shared fonts and icons, message boxes, popup menus, the
+// message loop and the timers. The pictures are drawn in Win32Paint.cpp.
 #include "platform/win32/Win32WindowSystem.h"
 
 #include "platform/win32/WindowClasses.h"
@@ -38,7 +38,10 @@ Win32WindowSystem::Win32WindowSystem() {
 Win32WindowSystem::~Win32WindowSystem() {
   if (timerWindow_) DestroyWindow(timerWindow_);
   for (auto& font : fonts_) DeleteObject(font.second);
-  for (auto& bitmap : bitmaps_) DeleteObject(bitmap.second.handle);
+  for (auto& bitmap : bitmaps_) {
+    if (bitmap.second.handle) DeleteObject(bitmap.second.handle);
+    if (bitmap.second.mask) DeleteObject(bitmap.second.mask);
+  }
   for (auto& icon : icons_) DestroyIcon(icon.second);
 }
 
@@ -53,27 +56,6 @@ HFONT Win32WindowSystem::FontOf(const Font& font) {
   return handle;
 }
 
-// ---------------------------------------------------------------------------
-// Pictures. A bitmap resource N is drawn for 96 DPI; N + 1000, where the
-// program has it, for 192 DPI. The one that needs the least enlarging is
-// taken: shrinking a big picture keeps it sharp, enlarging a small one blurs.
-
-const Win32WindowSystem::Bitmap* Win32WindowSystem::BitmapOf(int id) {
-  const auto it = bitmaps_.find(id);
-  if (it != bitmaps_.end()) return it->second.handle ? &it->second : nullptr;
-  Bitmap& bitmap = bitmaps_[id];
-  // A DIB section keeps the bitmap's own colour depth and alpha channel.
-  bitmap.handle = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
-                                                  LR_CREATEDIBSECTION));
-  if (!bitmap.handle) return nullptr;
-  DIBSECTION info{};
-  GetObjectA(bitmap.handle, sizeof info, &info);
-  bitmap.width = info.dsBm.bmWidth;
-  bitmap.height = info.dsBm.bmHeight;
-  bitmap.alpha = info.dsBm.bmBitsPixel == 32;
-  return &bitmap;
-}
-
 HICON Win32WindowSystem::IconOf(int id, int size) {
   const auto key = std::make_pair(id, size);
   const auto it = icons_.find(key);
@@ -82,33 +64,6 @@ HICON Win32WindowSystem::IconOf(int id, int size) {
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
   icons_[key] = icon;
   return icon;
-}
-
-bool Win32WindowSystem::DrawPicture(HDC dc, int id, const RECT& r) {
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (id <= 0 || width <= 0 || height <= 0) return false;
-  const Bitmap* small = BitmapOf(id);
-  if (!small) {
-    HICON icon = IconOf(id, std::min(width, height));
-    if (!icon) return false;
-    DrawIconEx(dc, r.left, r.top, icon, width, height, 0, nullptr, DI_NORMAL);
-    return true;
-  }
-  const Bitmap* big = BitmapOf(id + 1000);
-  const Bitmap* use = big && (width > small->width || height > small->height) ? big : small;
-  HDC memory = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(memory, use->handle);
-  if (use->alpha) {
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, r.left, r.top, width, height, memory, 0, 0, use->width, use->height, blend);
-  } else {
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, r.left, r.top, width, height, memory, 0, 0, use->width, use->height, SRCCOPY);
-  }
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  return true;
 }
 
 WindowHandle Win32WindowSystem::IconHandle(int picture) {
@@ -258,6 +213,19 @@ WindowHandle Win32WindowSystem::DesktopWindow() {
 long Win32WindowSystem::ScreenWidthTwips() { return ToTwips(GetSystemMetrics(SM_CXSCREEN)); }
 
 long Win32WindowSystem::ScreenHeightTwips() { return ToTwips(GetSystemMetrics(SM_CYSCREEN)); }
+
+// Windows 98 and 2000 on know several screens; 95 and NT 4.0 answer 0 for
+// the virtual screen and have the main one only.
+Rect Win32WindowSystem::DesktopTwips() {
+  int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (width <= 0 || height <= 0) {
+    left = top = 0;
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+  }
+  return Rect{ToTwips(left), ToTwips(top), ToTwips(width), ToTwips(height)};
+}
 
 int Win32WindowSystem::ToPixels(long twips) const { return MulDiv(twips, dpi_, 1440); }
 

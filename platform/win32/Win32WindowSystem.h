@@ -38,6 +38,7 @@ class Win32WindowSystem : public IWindowSystem {
   WindowHandle DesktopWindow() override;
   long ScreenWidthTwips() override;
   long ScreenHeightTwips() override;
+  Rect DesktopTwips() override;
   void SetScreenPointer(MousePointer pointer) override;
   unsigned RegisterMessage(const std::string& name) override;
   int PopupMenu(Form& owner, const std::vector<MenuItem>& items, int defaultIndex) override;
@@ -52,8 +53,8 @@ class Win32WindowSystem : public IWindowSystem {
 
   // Shared GDI objects, owned here and deleted with the window system.
   HFONT FontOf(const Font& font);
-  // Draws picture `id` (a bitmap, with or without alpha, or an icon) into
-  // the rectangle; false when the program has no such picture.
+  // Draws picture `id` (a bitmap, opaque or with a transparent colour, or
+  // an icon) into the rectangle; false when the program has no such picture.
   bool DrawPicture(HDC dc, int id, const RECT& r);
   // The pointer a window shows: the program-wide one while it is set.
   MousePointer ScreenPointer() const { return screenPointer_; }
@@ -76,8 +77,8 @@ class Win32WindowSystem : public IWindowSystem {
  private:
   struct Bitmap {
     HBITMAP handle = nullptr;
+    HBITMAP mask = nullptr;  // white where transparent; none when opaque
     int width = 0, height = 0;
-    bool alpha = false;
   };
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnTimer(UINT_PTR id);

@@ -148,6 +148,52 @@ TEST_F(MainWindowTest, StoredViewsComeBackCompactButTheSmallClockKeepsItsTooltip
   EXPECT_TRUE(form.lblTimeHeader.Visible());
 }
 
+// A place stored on a larger screen: the window opens on the 800 x 600 one,
+// where it is, moved only as far as needed; a place on it is kept.
+TEST_F(MainWindowTest, AStoredPlaceOffTheScreenOpensOnIt) {
+  sys.windows.screenWidth = 800 * 15;
+  sys.windows.screenHeight = 600 * 15;
+  struct Case {
+    const char *left, *top, *height;
+    long wantLeft, wantTop;
+  } cases[] = {
+      {"20000", "15000", "1725", 12000 - kMainWidth, 9000 - kCompactHeight},  // beyond the right and bottom
+      {"3000", "2000", "1725", 3000, 2000},                                    // on the screen: kept
+      {"0", "0", "1725", 0, 0},
+      {"-9000", "-500", "1725", 0, 0},                                         // left of and above it
+      {"9000", "1000", "1725", 12000 - kMainWidth, 1000},                      // half off: all of it on
+      // The small clock opens compact: the compact window must fit.
+      {"1000", "8800", "185", 1000, 9000 - kCompactHeight},
+  };
+  bool loaded = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.left) + ", " + c.top);
+    Store("MainLeft", c.left);
+    Store("MainTop", c.top);
+    Store("MainHeight", c.height);
+    // The first through the whole start, the others through the settings.
+    if (!loaded) form.Load();
+    else form.Load_Registry();
+    loaded = true;
+    EXPECT_EQ(c.wantLeft, form.Left());
+    EXPECT_EQ(c.wantTop, form.Top());
+    EXPECT_EQ(c.wantLeft, Window().bounds.left);
+    EXPECT_EQ(c.wantTop, Window().bounds.top);
+  }
+  EXPECT_EQ("", Log());
+}
+
+// A second screen left of the main one is part of the desktop: a window
+// placed there stays there.
+TEST_F(MainWindowTest, APlaceOnASecondScreenIsKept) {
+  sys.windows.desktop = Rect{-1024 * 15, 0, 2048 * 15, 768 * 15};
+  Store("MainLeft", "-9000");
+  Store("MainTop", "2000");
+  form.Load();
+  EXPECT_EQ(-9000, form.Left());
+  EXPECT_EQ(2000, form.Top());
+}
+
 TEST_F(MainWindowTest, AValueThatDoesNotConvertIsReportedAndTheRestStillLoads) {
   Store("chkExit", "abc");
   Store("chkTimeSync", "1");
