@@ -2,8 +2,9 @@
 // this system with compat::PretendMissing, against the same visible result
 // as the newer call: names resolved and an SNTP exchange on loopback
 // without Winsock 2, controls subclassed without comctl32's trio still
-// reporting the mouse, the root window found without GetAncestor. And the
-// ANSI stand-ins for the runtime's wide-character kernel32 calls.
+// reporting the mouse, the root window found without GetAncestor (and with
+// it, for comparison). And the ANSI stand-ins for the runtime's
+// wide-character kernel32 calls.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 
 #include "Win32TestSupport.h"
@@ -118,22 +118,16 @@ class WinsockOneTest : public ::testing::Test {
   IUdp& udp = *Sys().udp;
 };
 
-TEST_F(WinsockOneTest, WithoutWinsock2TheFallbackIsTaken) { EXPECT_EQ(nullptr, compat::Winsock2()); }
-
 TEST_F(WinsockOneTest, LoopbackNameAndLiteralResolveToIpv4) {
+  ASSERT_EQ(nullptr, compat::Winsock2());
   EXPECT_EQ(std::vector<NetAddress>{NetAddress::V4(127, 0, 0, 1)}, udp.Resolve("127.0.0.1"));
   EXPECT_EQ(std::vector<NetAddress>{NetAddress::V4(255, 255, 255, 255)}, udp.Resolve("255.255.255.255"));
   const auto local = udp.Resolve("localhost");
   ASSERT_FALSE(local.empty());
   for (const NetAddress& a : local) EXPECT_EQ(NetAddress::IPv4, a.family) << a.Text();
   EXPECT_NE(local.end(), std::find(local.begin(), local.end(), NetAddress::V4(127, 0, 0, 1)));
-}
-
-TEST_F(WinsockOneTest, WhatGethostbynameCannotTakeIsAHostNotFound) {
-  // IPv6 literals need getaddrinfo; empty names and embedded NULs are
-  // refused before any call.
+  // IPv6 literals need getaddrinfo; an embedded NUL is refused before any call.
   EXPECT_EQ(errHostNotFound, ErrorOf([&] { udp.Resolve("::1"); }));
-  EXPECT_EQ(errHostNotFound, ErrorOf([&] { udp.Resolve(""); }));
   EXPECT_EQ(errHostNotFound, ErrorOf([&] { udp.Resolve(std::string("127.0.0.1\0evil", 14)); }));
 }
 
@@ -148,22 +142,12 @@ TEST_F(WinsockOneTest, AnSntpRunOnLoopbackMeasuresTheServersOffset) {
   EXPECT_EQ(SntpClient::kRequests, server.answered());
 }
 
-TEST_F(WinsockOneTest, TheSameRunWithWinsock2Agrees) {
-  // Winsock 2 present again for this one: both paths give one result.
-  compat::PretendMissing(Feature::Winsock2, false);
-  LoopbackNtpServer server(-3.0);
-  const SntpResult result = QueryNtpServer(server.Address(), nullptr, 2000);
-  EXPECT_NEAR(-3.0, result.offset, 0.5);
-}
-
 // ---------------------------------------------------------------------------
 // Subclassing without comctl32's SetWindowSubclass.
 
 struct Seen {
-  int messages = 0;
   int ncDestroys = 0;
   DWORD_PTR data = 0;
-  UINT lastMessage = 0;
   bool removeOnNextMessage = false;
 };
 
@@ -174,9 +158,7 @@ const UINT kAsk = WM_USER + 42;
 
 LRESULT CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* seen = reinterpret_cast<Seen*>(data);
-  ++seen->messages;
   seen->data = data;
-  seen->lastMessage = message;
   if (message == WM_NCDESTROY) ++seen->ncDestroys;
   if (message == kAsk) return 99;  // answered here; the control would say 0
   if (seen->removeOnNextMessage) {
@@ -186,97 +168,30 @@ LRESULT CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UI
   return DefSubclass(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK Other(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  return DefSubclass(hwnd, message, wParam, lParam);
-}
-
-// Both ways: comctl32's trio (where this system has it) and the fallback.
-class SubclassTest : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    control = CreateWindowExA(0, "STATIC", "before", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(nullptr, control);
-  }
-  void TearDown() override {
-    if (IsWindow(control)) DestroyWindow(control);
-  }
-  std::string Text() {
-    char buffer[64] = {};
-    GetWindowTextA(control, buffer, sizeof buffer);
-    return buffer;
-  }
-  Pretend pretend{Feature::CommonControlsSubclass, GetParam()};
-  HWND control = nullptr;
+TEST(SubclassFallback, TheSubclassSeesMessagesFirstHandsTheRestOnAndEndsWithItsWindow) {
+  Pretend pretend(Feature::CommonControlsSubclass);
+  ASSERT_EQ(nullptr, compat::CommonControlsSubclass());
+  HWND control = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
   Seen seen;
-};
-
-TEST_P(SubclassTest, TheSubclassSeesMessagesFirstAndHandsTheRestOn) {
   ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
+  EXPECT_FALSE(SetSubclass(control, Watch, 8, 0));  // one per window
   EXPECT_EQ(99, SendMessageA(control, kAsk, 0, 0));
   EXPECT_EQ(reinterpret_cast<DWORD_PTR>(&seen), seen.data);
-  SetWindowTextA(control, "after");  // handed on: the static keeps its text
-  EXPECT_EQ(static_cast<UINT>(WM_SETTEXT), seen.lastMessage);
-  EXPECT_EQ("after", Text());
+  SetWindowTextA(control, "handed on");
+  char text[32] = {};
+  GetWindowTextA(control, text, sizeof text);
+  EXPECT_STREQ("handed on", text);
 
-  const int before = seen.messages;
-  EXPECT_TRUE(RemoveSubclass(control, Watch, 7));
-  EXPECT_FALSE(RemoveSubclass(control, Watch, 7));
+  seen.removeOnNextMessage = true;  // removed while it handles a message
+  SendMessageA(control, WM_NULL, 0, 0);
   EXPECT_EQ(0, SendMessageA(control, kAsk, 0, 0));
-  EXPECT_EQ(before, seen.messages);
-}
+  EXPECT_FALSE(RemoveSubclass(control, Watch, 7));
 
-TEST_P(SubclassTest, ASubclassMayRemoveItselfWhileItHandlesAMessage) {
-  ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
-  seen.removeOnNextMessage = true;
-  SetWindowTextA(control, "gone");
-  EXPECT_EQ("gone", Text());
-  const int before = seen.messages;
-  SendMessageA(control, kAsk, 0, 0);
-  EXPECT_EQ(before, seen.messages);
-  // And can come back.
-  EXPECT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
-  EXPECT_EQ(99, SendMessageA(control, kAsk, 0, 0));
-}
-
-TEST_P(SubclassTest, TheWindowsEndReachesTheSubclassOnceAndEndsIt) {
   ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
   DestroyWindow(control);
   EXPECT_EQ(1, seen.ncDestroys);
-  EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), seen.lastMessage);
-  EXPECT_FALSE(RemoveSubclass(control, Watch, 7));
   EXPECT_FALSE(SetSubclass(control, Watch, 7, 0));  // no window any more
 }
-
-TEST_P(SubclassTest, NoWindowNoProcedureNoSubclass) {
-  EXPECT_FALSE(SetSubclass(nullptr, Watch, 7, 0));
-  EXPECT_FALSE(SetSubclass(control, nullptr, 7, 0));
-  EXPECT_EQ(0, DefSubclass(nullptr, WM_NULL, 0, 0));
-  ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
-  EXPECT_FALSE(RemoveSubclass(control, Other, 7));
-  EXPECT_FALSE(RemoveSubclass(control, Watch, 8));
-  EXPECT_EQ(99, SendMessageA(control, kAsk, 0, 0));
-}
-
-TEST(SubclassFallback, OneSubclassPerWindowAndTheFallbackIsTaken) {
-  Pretend pretend(Feature::CommonControlsSubclass);
-  EXPECT_EQ(nullptr, compat::CommonControlsSubclass());
-  HWND control = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
-  const LONG_PTR classProc = GetWindowLongPtrA(control, GWLP_WNDPROC);
-  Seen seen;
-  ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
-  EXPECT_NE(classProc, GetWindowLongPtrA(control, GWLP_WNDPROC));
-  EXPECT_FALSE(SetSubclass(control, Other, 7, 0));
-  EXPECT_TRUE(SetSubclass(control, Watch, 7, 0));  // same subclass: new data only
-  EXPECT_TRUE(RemoveSubclass(control, Watch, 7));
-  EXPECT_EQ(classProc, GetWindowLongPtrA(control, GWLP_WNDPROC));
-  DestroyWindow(control);
-}
-
-INSTANTIATE_TEST_SUITE_P(BothWays, SubclassTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("Fallback") : std::string("CommonControls");
-                         });
 
 // A form's picture and frame, subclassed by the window system itself while
 // the comctl32 trio counts as missing.
@@ -357,12 +272,6 @@ TEST_P(RootWindowTest, ChildrenLeadToTheirTopLevelWindowOwnersDoNot) {
   EXPECT_EQ(nullptr, compat::RootWindow(nullptr));
 }
 
-TEST_P(RootWindowTest, AGoneWindowHasNoRoot) {
-  HWND gone = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 5, 5, top, nullptr, nullptr, nullptr);
-  DestroyWindow(gone);
-  EXPECT_EQ(nullptr, compat::RootWindow(gone));
-}
-
 INSTANTIATE_TEST_SUITE_P(BothWays, RootWindowTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? std::string("Fallback") : std::string("GetAncestor");
@@ -378,25 +287,12 @@ TEST(AnsiRuntime, WideNamesReachTheAnsiCalls) {
   EXPECT_NE(nullptr, ansi);  // the same object, found by its ANSI name
   if (ansi) CloseHandle(ansi);
   CloseHandle(wide);
-  HANDLE unnamed = CreateSemaphoreW(nullptr, 0, 1, nullptr);
-  EXPECT_NE(nullptr, unnamed);
-  if (unnamed) CloseHandle(unnamed);
 
   EXPECT_EQ(GetModuleHandleA("kernel32.dll"), GetModuleHandleW(L"kernel32.dll"));
   EXPECT_EQ(GetModuleHandleA(nullptr), GetModuleHandleW(nullptr));
-  EXPECT_EQ(nullptr, GetModuleHandleW(L"no-such-module.dll"));
   EXPECT_EQ(GetModuleHandleA("user32.dll"), LoadLibraryW(L"user32.dll"));
   EXPECT_EQ(nullptr, LoadLibraryW(nullptr));
   EXPECT_EQ(nullptr, LoadLibraryW(L"no-such-module.dll"));
-}
-
-TEST(AnsiRuntime, ANameTheAnsiCodePageCannotHoldIsRefused) {
-  // U+4E2D is no character of a Western code page.
-  const UINT codePage = GetACP();
-  if (codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 || codePage == 65001)
-    GTEST_SKIP() << "code page " << codePage << " holds it";
-  EXPECT_EQ(nullptr, CreateSemaphoreW(nullptr, 0, 1, L"A_Tavrel.\x4E2D"));
-  EXPECT_EQ(nullptr, GetModuleHandleW(L"\x4E2D.dll"));
 }
 
 DWORD WINAPI ThrowMany(void* count) {
@@ -421,14 +317,6 @@ TEST(AnsiRuntime, ExceptionsOnTwoThreadsAtOnceAreCaughtWhereThrown) {
   CloseHandle(threads[0]);
   CloseHandle(threads[1]);
   EXPECT_EQ(4000, caught.load());
-}
-
-TEST(AnsiRuntime, RandomDeviceDrawsFromTheSystem) {
-  // std::random_device goes through rand_s, which finds RtlGenRandom with
-  // the stand-ins for GetModuleHandleW and LoadLibraryW.
-  std::random_device device;
-  unsigned draws[4] = {device(), device(), device(), device()};
-  EXPECT_FALSE(draws[0] == draws[1] && draws[1] == draws[2] && draws[2] == draws[3]);
 }
 
 }  // namespace
