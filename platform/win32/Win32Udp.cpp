@@ -37,7 +37,10 @@ const int kMaxDatagram = 4096;
 void StartWinsock() {
   static const int failure = [] {
     WSADATA data;
-    const int result = WSAStartup(MAKEWORD(2, 2), &data);
+    int result = WSAStartup(MAKEWORD(2, 2), &data);
+    // A Winsock 1.1 stack should answer 1.1 to that; one that refuses the
+    // version outright is asked for 1.1.
+    if (result == WSAVERNOTSUPPORTED) result = WSAStartup(MAKEWORD(1, 1), &data);
     if (result == 0) {
       if (const compat::Winsock2Calls* ws2 = compat::Winsock2()) {
         WSADATA data2;
