@@ -4,6 +4,7 @@
 // and colour request reaches the one form window procedure. Here: creation,
 // properties and events; the painting is in Win32Paint.cpp.
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Subclass.h"
 #include "platform/win32/Win32WindowSystem.h"
 
 #include <windowsx.h>
@@ -123,8 +124,8 @@ void Win32ControlPeer::Create() {
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().FontOf(control_.Font())), FALSE);
   if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
     UseClassicLook(hwnd_);
-  if (HasMouseEvents(control_.Kind())) SetWindowSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
-  if (control_.Kind() == ControlKind::Frame) SetWindowSubclass(hwnd_, FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (HasMouseEvents(control_.Kind())) SetSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (control_.Kind() == ControlKind::Frame) SetSubclass(hwnd_, FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
   ApplyBounds();
 }
 
@@ -329,8 +330,8 @@ LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wPa
                                              DWORD_PTR self) {
   auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, MouseProc, 0);
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    RemoveSubclass(hwnd, MouseProc, 0);
+    return DefSubclass(hwnd, message, wParam, lParam);
   }
   // The window is looked up again after the event: a handler may unload
   // the form, taking this control's window along.
@@ -352,7 +353,7 @@ LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wPa
       break;
     default: break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // A group box paints its border and caption but not its inside, and the form
@@ -360,8 +361,8 @@ LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wPa
 // colour first.
 LRESULT CALLBACK Win32ControlPeer::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR self) {
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, FrameProc, 0);
-  if (message != WM_ERASEBKGND) return DefSubclassProc(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) RemoveSubclass(hwnd, FrameProc, 0);
+  if (message != WM_ERASEBKGND) return DefSubclass(hwnd, message, wParam, lParam);
   auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
   RECT r;
   GetClientRect(hwnd, &r);

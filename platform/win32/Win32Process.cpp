@@ -120,7 +120,7 @@ bool Win32Process::PrevInstance() {
 void Win32Process::ActivatePrevInstance() {
   HWND main = FindWindowA(kFormWindowClass, "FrmMain");
   if (!main || !IsWindowVisible(main)) return;
-  if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+  if (GetWindowLongA(main, GWL_STYLE) & WS_MINIMIZE) ShowWindow(main, SW_RESTORE);
   SetForegroundWindow(main);
 }
 

@@ -1,6 +1,9 @@
-// Datagrams through Windows Sockets 2, as on Windows XP: getaddrinfo for
-// names and literals of both families, one socket per exchange, select()
-// for the time-out. Winsock starts once and stays up for the process.
+// Datagrams through Windows Sockets. Winsock 1.1 (wsock32.dll, on every
+// system from Windows 95 and NT 4.0 on) carries the sockets; where the
+// system has Winsock 2 with getaddrinfo (XP and later), names and literals
+// of both families resolve through it, elsewhere IPv4 names through
+// gethostbyname. One socket per exchange, select() for the time-out.
+// Winsock starts once and stays up for the process.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
@@ -15,6 +18,7 @@
 #include <cstring>
 
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Services.h"
 
 namespace tavrel {
@@ -27,10 +31,23 @@ const int kMaxDatagram = 4096;
   Raise(errSocketFailure, message.empty() ? "Network socket error " + std::to_string(error) : message);
 }
 
+// Through wsock32.dll, which hands over to Winsock 2 where the system has
+// it; ws2_32.dll is started as well, for the calls taken from it directly.
+// A Winsock 1.1 system answers version 1.1, which is all the IPv4 path needs.
 void StartWinsock() {
   static const int failure = [] {
     WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data);
+    int result = WSAStartup(MAKEWORD(2, 2), &data);
+    // A Winsock 1.1 stack should answer 1.1 to that; one that refuses the
+    // version outright is asked for 1.1.
+    if (result == WSAVERNOTSUPPORTED) result = WSAStartup(MAKEWORD(1, 1), &data);
+    if (result == 0) {
+      if (const compat::Winsock2Calls* ws2 = compat::Winsock2()) {
+        WSADATA data2;
+        ws2->startup(MAKEWORD(2, 2), &data2);
+      }
+    }
+    return result;
   }();
   if (failure) RaiseSocketError(failure);
 }
@@ -86,9 +103,12 @@ class Win32UdpSocket : public IUdpSocket {
     }
     // An ICMP "port unreachable" for an earlier send would otherwise fail
     // the next receive with WSAECONNRESET; a silent port is a time-out.
-    BOOL report = FALSE;
-    DWORD returned = 0;
-    WSAIoctl(socket_, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+    // Winsock 1.1 has no such switch; the receive loop skips the error.
+    if (const compat::Winsock2Calls* ws2 = compat::Winsock2()) {
+      BOOL report = FALSE;
+      DWORD returned = 0;
+      ws2->ioctl(socket_, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+    }
   }
   ~Win32UdpSocket() override { closesocket(socket_); }
   Win32UdpSocket(const Win32UdpSocket&) = delete;
@@ -141,27 +161,62 @@ class Win32UdpSocket : public IUdpSocket {
   SOCKET socket_ = INVALID_SOCKET;
 };
 
-}  // namespace
-
-std::vector<NetAddress> Win32Udp::Resolve(const std::string& host) {
-  StartWinsock();
+std::vector<NetAddress> ResolveWithGetaddrinfo(const compat::Winsock2Calls& ws2, const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
   hints.ai_protocol = IPPROTO_UDP;
   addrinfo* found = nullptr;
-  const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  const int result = ws2.getaddrinfo(host.c_str(), nullptr, &hints, &found);
   if (result == WSAHOST_NOT_FOUND || result == WSANO_DATA) Raise(errHostNotFound, "Host not found: " + host);
   if (result != 0) RaiseSocketError(result);
   std::vector<NetAddress> addresses;
   for (const addrinfo* a = found; a; a = a->ai_next) {
     NetAddress address;
     uint16_t port = 0;
-    if (FromSockaddr(a->ai_addr, address, port) &&
+    if (a->ai_addr && FromSockaddr(a->ai_addr, address, port) &&
         std::find(addresses.begin(), addresses.end(), address) == addresses.end())
       addresses.push_back(address);
   }
-  freeaddrinfo(found);
+  ws2.freeaddrinfo(found);
+  return addresses;
+}
+
+// IPv4 only: a dotted literal as it is, a name through gethostbyname.
+std::vector<NetAddress> ResolveIPv4(const std::string& host) {
+  std::vector<NetAddress> addresses;
+  // inet_addr answers INADDR_NONE for the broadcast address as for junk.
+  const unsigned long literal = inet_addr(host.c_str());
+  if (literal != INADDR_NONE || host == "255.255.255.255") {
+    NetAddress address;
+    std::memcpy(address.bytes.data(), &literal, 4);
+    addresses.push_back(address);
+    return addresses;
+  }
+  const hostent* entry = gethostbyname(host.c_str());
+  if (!entry) {
+    const int error = WSAGetLastError();
+    if (error == WSAHOST_NOT_FOUND || error == WSANO_DATA) Raise(errHostNotFound, "Host not found: " + host);
+    RaiseSocketError(error);
+  }
+  if (entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list) return addresses;
+  for (char** a = entry->h_addr_list; *a; ++a) {
+    NetAddress address;
+    std::memcpy(address.bytes.data(), *a, 4);
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+  }
+  return addresses;
+}
+
+}  // namespace
+
+std::vector<NetAddress> Win32Udp::Resolve(const std::string& host) {
+  StartWinsock();
+  // Neither call knows what to do with an empty name or an embedded NUL.
+  if (host.empty() || host.find('\0') != std::string::npos) Raise(errHostNotFound, "Host not found: " + host);
+  const compat::Winsock2Calls* ws2 = compat::Winsock2();
+  const std::vector<NetAddress> addresses =
+      ws2 && ws2->getaddrinfo ? ResolveWithGetaddrinfo(*ws2, host) : ResolveIPv4(host);
   if (addresses.empty()) Raise(errHostNotFound, "Host not found: " + host);
   return addresses;
 }

@@ -3,6 +3,7 @@
 // message loop and the timers. The pictures are drawn in Win32Paint.cpp.
 #include "platform/win32/Win32WindowSystem.h"
 
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/WindowClasses.h"
 #include <algorithm>
 
@@ -15,7 +16,7 @@ namespace {
 // arrow keys and the space bar move between and press the controls.
 bool IsFormKeyboardMessage(MSG& msg) {
   if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
-  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  HWND root = compat::RootWindow(msg.hwnd);
   return root && Win32FormPeer::IsFormWindow(root) && IsDialogMessageA(root, &msg);
 }
 

@@ -7,7 +7,6 @@
 #include <winsock2.h>
 
 #include <atomic>
-#include <thread>
 
 #include "Win32TestSupport.h"
 #include "platform/win32/Win32Services.h"
@@ -31,11 +30,14 @@ class PageServer {
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
     listen(listener_, 4);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = CreateThread(nullptr, 0, &PageServer::ServeThread, this, 0, nullptr);
   }
   ~PageServer() {
     closesocket(listener_);  // ends the accept below
-    thread_.join();
+    if (thread_) {
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
     WSACleanup();
   }
   std::string Url(const std::string& path = "/") const {
@@ -44,6 +46,11 @@ class PageServer {
   int requests() const { return requests_; }
 
  private:
+  // A thread of the Windows API: the win32 thread model has no std::thread.
+  static DWORD WINAPI ServeThread(void* self) {
+    static_cast<PageServer*>(self)->Serve();
+    return 0;
+  }
   void Serve() {
     for (;;) {
       SOCKET client = accept(listener_, nullptr, nullptr);
@@ -72,7 +79,7 @@ class PageServer {
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::atomic<int> requests_{0};
-  std::thread thread_;
+  HANDLE thread_ = nullptr;
 };
 
 std::string Response(const std::string& status, const std::string& body) {

@@ -9,7 +9,7 @@ status=0
 for dll in $("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
   case $(echo "$dll" | tr 'A-Z' 'a-z') in
     advapi32.dll|comctl32.dll|gdi32.dll|kernel32.dll|msvcrt.dll|oleaut32.dll|ole32.dll|shell32.dll|user32.dll|\
-    version.dll|wininet.dll|winmm.dll|shlwapi.dll|comdlg32.dll|uxtheme.dll|msimg32.dll|ws2_32.dll) echo "imports $dll" ;;
+    version.dll|wininet.dll|winmm.dll|shlwapi.dll|comdlg32.dll|uxtheme.dll|ws2_32.dll|wsock32.dll) echo "imports $dll" ;;
     *) echo "imports $dll, which is no Windows system DLL"; status=1 ;;
   esac
 done
