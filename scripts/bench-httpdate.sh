@@ -4,7 +4,8 @@
 # request after a fixed latency with a redirect and no time text (as the
 # time pages' hosts do today). For each offset the program's synchronisation
 # core (DoAtomicTime through the page chain to the web server clock, built
-# natively with plain sockets: tavrel_sync_bench webclock) and Debian's
+# natively with plain sockets: tavrel_sync_bench webclock; and the Windows
+# build's, with WinINet, under Wine when it is built) and Debian's
 # htpdate (-q: it only asks, it never sets the clock) measure the same
 # server; the error is the offset measured minus the true one.
 #
@@ -12,9 +13,10 @@
 #
 # Prints one line per offset and the median absolute error of each over all
 # runs, and the median time of the program's synchronisations; the lines
-# "median-abs-ms tavrel X htpdate Y htpdate-answer Z" and "median-sync-ms
-# tavrel T" are what scripts/figures.sh reads. Nothing here sets the clock: the benchmark's
-# clock only records the change it was asked for.
+# "median-abs-ms tavrel X htpdate Y htpdate-answer Z wine W" and
+# "median-sync-ms tavrel T wine U" are what scripts/figures.sh reads.
+# Nothing here sets the clock: the benchmarks' clock only records the
+# change it was asked for.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -44,6 +46,16 @@ fi
 cmake --preset host >/dev/null
 cmake --build --preset host --target tavrel_sync_bench >/dev/null
 bench=build/host/bench/tavrel_sync_bench
+# The same core in the Windows build (WinINet, the system clock) under Wine,
+# when that build is there.
+source scripts/wine-choice.sh >/dev/null
+wine_bench=build/$wine_preset/bench/tavrel_sync_bench.exe
+if [ -x "$wine_bench" ] && command -v wine >/dev/null; then
+  export WINEPREFIX=${WINEPREFIX:-$PWD/build/$wine_preset/wineprefix} WINEDEBUG=-all
+  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+else
+  wine_bench=""
+fi
 
 work=$(mktemp -d)
 server=""
@@ -53,11 +65,13 @@ stop_server() {
 }
 trap 'stop_server; rm -rf "$work"' EXIT
 
-# The error of every run, one a line: "<tool> <offset> <error in seconds>".
+# The error of every run, one a line: "<tool> <offset> <error in seconds>",
+# the tool one of tavrel, wine, htpdate, htpdate-answer.
 errors=$work/errors
 : > "$work/took"
+: > "$work/took-wine"
 : > "$errors"
-printf '%-8s %-34s %-34s\n' "offset" "A_Tavrel error, ms (each run)" "htpdate -q -p 4 -d error, ms (each run)"
+printf '%-8s %-28s %-28s %-28s\n' "offset" "A_Tavrel, ms (each run)" "A_Tavrel under Wine" "htpdate -q -p 4 -d"
 for offset in "${offsets[@]}"; do
   python3 tests/e2e/date_server.py "$offset" "$latency" 301 keep-alive > "$work/port" 2>/dev/null &
   server=$!
@@ -71,6 +85,14 @@ for offset in "${offsets[@]}"; do
   ours=$(awk -v o="$offset" '$1 == "offset" { printf "%+.1f ", ($2 - o) * 1000 }' "$work/tavrel")
   awk -v o="$offset" '$1 == "offset" { print "tavrel", o, $2 - o }' "$work/tavrel" >> "$errors"
   awk '$1 == "offset" && $4 == "took" { print $5 / 1000 }' "$work/tavrel" >> "$work/took"
+
+  under_wine="-"
+  if [ -n "$wine_bench" ]; then
+    wine "$wine_bench" "http://127.0.0.1:$port" "$runs" webclock 2>&1 | tr -d '\r' > "$work/wine" || true
+    under_wine=$(awk -v o="$offset" '$1 == "offset" { printf "%+.1f ", ($2 - o) * 1000 }' "$work/wine")
+    awk -v o="$offset" '$1 == "offset" { print "wine", o, $2 - o }' "$work/wine" >> "$errors"
+    awk '$1 == "offset" && $4 == "took" { print $5 / 1000 }' "$work/wine" >> "$work/took-wine"
+  fi
 
   theirs=""
   for _ in $(seq "$runs"); do
@@ -92,7 +114,7 @@ for offset in "${offsets[@]}"; do
     [ -z "$answer" ] || echo "htpdate-answer $offset $(awk -v m="$answer" -v o="$offset" 'BEGIN { print m - o }')" >> "$errors"
   done
   stop_server
-  printf '%+-8.3f %-34s %-34s\n' "$offset" "$ours" "$theirs"
+  printf '%+-8.3f %-28s %-28s %-28s\n' "$offset" "$ours" "$under_wine" "$theirs"
 done
 
 median() {
@@ -104,10 +126,11 @@ median_abs() {
 }
 ours=$(median_abs tavrel)
 theirs=$(median_abs htpdate)
+wine_error=$(median_abs wine)
 answers=$(median_abs htpdate-answer)
 echo "server latency $(awk -v l="$latency" 'BEGIN { print l * 1000 }') ms, $runs runs per offset"
-echo "median |error|: A_Tavrel $ours ms, htpdate $theirs ms (its printed answer: $answers ms)"
+echo "median |error|: A_Tavrel $ours ms (under Wine $wine_error ms), htpdate $theirs ms (its printed answer: $answers ms)"
 took=$(median < "$work/took")
 echo "one synchronisation through the web server clock: median $took ms"
-echo "median-abs-ms tavrel $ours htpdate $theirs htpdate-answer $answers"
-echo "median-sync-ms tavrel $took"
+echo "median-abs-ms tavrel $ours htpdate $theirs htpdate-answer $answers wine $wine_error"
+echo "median-sync-ms tavrel $took wine $(median < "$work/took-wine")"
