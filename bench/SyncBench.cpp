@@ -7,7 +7,7 @@
 // With "webclock" the server shows no time text and every host is that
 // server: the run takes the web server's clock from its Date headers on
 // the real clock, and the offsets it would have set are printed as well,
-// one line each, for scripts/bench-httpdate.sh.
+// one line each with the run's time, for scripts/bench-httpdate.sh.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
 
   std::vector<double> micros;
   std::vector<double> offsets;
+  std::vector<double> took;
   for (int i = 0; i < runs; ++i) {
     std::string text;
     const auto start = Clock::now();
@@ -91,12 +92,15 @@ int main(int argc, char** argv) {
     }
     micros.push_back(std::chrono::duration<double, std::micro>(clock.calledAt - start).count());
     offsets.push_back(clock.offset);
+    took.push_back(micros.back());
   }
   std::sort(micros.begin(), micros.end());
   std::printf("runs %d  median %.0f us  min %.0f us  max %.0f us\n", runs, micros[micros.size() / 2],
               micros.front(), micros.back());
+  // In the order of the runs: the offset each would have set and how long
+  // it took to the clock call.
   if (webClock)
-    for (double offset : offsets) std::printf("offset %+.4f s\n", offset);
+    for (size_t i = 0; i < offsets.size(); ++i) std::printf("offset %+.4f s  took %.0f us\n", offsets[i], took[i]);
   MainForm = nullptr;
   return 0;
 }

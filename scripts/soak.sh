@@ -6,6 +6,8 @@
 # handles and memory at the start and the end and the error-log lines; fails
 # when something grew or the log holds an unexpected line. A Wine prefix of
 # its own (build/<preset>/wineprefix-soak) and, without DISPLAY, its own Xvfb.
+# The output is also kept in build/<preset>/soak.txt, where scripts/figures.sh
+# reads the soak's figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +21,7 @@ export WINEPREFIX=$build/wineprefix-soak TAVREL_BUILD_DIR=$build TAVREL_SOURCE_D
 export TAVREL_EXE=$build/A_Tavrel.exe TAVREL_DRIVER=$build/tavrel_driver.exe PYTHONDONTWRITEBYTECODE=1
 cd tests/e2e
 status=0
-/usr/bin/python3 soak.py || status=$?
+/usr/bin/python3 soak.py 2>&1 | tee "$build/soak.txt.part" || status=$?
+mv "$build/soak.txt.part" "$build/soak.txt"
 wineserver -k >/dev/null 2>&1 || true
 exit "$status"

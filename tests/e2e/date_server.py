@@ -2,10 +2,14 @@
 machine's: every answer carries that clock in its Date header, written
 after a fixed server latency, the moment the status line goes out. With
 date=False it sends no Date at all (the standard library's handler always
-adds one; this one writes its status line and headers itself).
+adds one; this one writes its status line and headers itself). With
+keep_alive=True it speaks HTTP/1.1 and keeps a connection open for the
+next request, as public web servers do (htpdate asks its later requests
+on the first connection); an HTTP/1.0 request still gets its connection
+closed after the answer.
 
 Run as a script it serves until killed and prints its port:
-    python3 date_server.py OFFSET LATENCY [STATUS]
+    python3 date_server.py OFFSET LATENCY [STATUS [keep-alive]]
 """
 
 import email.utils
@@ -17,7 +21,7 @@ import time
 
 
 class DateServer:
-    def __init__(self, offset=0.0, latency=0.0, status=301, date=True, body=b""):
+    def __init__(self, offset=0.0, latency=0.0, status=301, date=True, body=b"", keep_alive=False):
         self.offset = offset
         self.latency = latency
         self.status = status
@@ -27,9 +31,16 @@ class DateServer:
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
-            protocol_version = "HTTP/1.0"
+            protocol_version = "HTTP/1.1" if keep_alive else "HTTP/1.0"
 
             def do_GET(self):
+                self.answer(with_body=True)
+
+            # htpdate asks with HEAD: the same answer without its body.
+            def do_HEAD(self):
+                self.answer(with_body=False)
+
+            def answer(self, with_body):
                 server.requests += 1
                 time.sleep(server.latency)
                 self.send_response_only(server.status)
@@ -40,7 +51,8 @@ class DateServer:
                 self.send_header("Content-Type", "text/html")
                 self.send_header("Content-Length", str(len(server.body)))
                 self.end_headers()
-                self.wfile.write(server.body)
+                if with_body:
+                    self.wfile.write(server.body)
 
             def log_message(self, *args):
                 pass
@@ -66,6 +78,7 @@ class DateServer:
 
 
 if __name__ == "__main__":
-    s = DateServer(float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3]) if len(sys.argv) > 3 else 301)
+    s = DateServer(float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3]) if len(sys.argv) > 3 else 301,
+                   keep_alive=len(sys.argv) > 4 and sys.argv[4] == "keep-alive")
     print(s.port, flush=True)
     threading.Event().wait()

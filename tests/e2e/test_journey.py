@@ -8,7 +8,8 @@ start brings everything back; uninstall.
 
 Every step leaves a screenshot in the folder TAVREL_JOURNEY_SHOTS names
 (build/win32/e2e/journey/ by default); with TAVREL_UPDATE_DOCS=1 the
-pictures of docs/user-guide.md are renewed from them."""
+pictures of docs/user-guide.md (docs/guide/) are renewed from them:
+scripts/guide-pictures.sh does that."""
 
 import datetime
 import os
@@ -118,7 +119,7 @@ class JourneyTest(unittest.TestCase):
         self.assertEqual(t.check("chkWinOnTop"), 0)
         self.assertEqual(t.text("lblLastUpdate"), "")
         self.assertTrue(wait_for(lambda: ":" in t.text("lblTime"), 5))
-        self.shot("first-start", self.main_rect(), "guide-first-start")
+        self.shot("first-start", self.main_rect(), "guide/first-start")
 
         # Options: ticked and saved.
         t.click("cmdOptions")
@@ -126,7 +127,7 @@ class JourneyTest(unittest.TestCase):
         t.click("chkWinOnTop")
         t.click("chkStartWithWindow")
         t.driver("select", t.id("Combo1"), 3)
-        self.shot("options", self.main_rect(), "guide-options")
+        self.shot("options", self.main_rect(), "guide/options")
         t.click("cmdOptions")
         self.assertEqual(t.text("cmdOptions"), "&Options")
         self.assertEqual(t.reg_query(self.key, "chkWinOnTop"), "1")
@@ -137,7 +138,7 @@ class JourneyTest(unittest.TestCase):
         # A synchronisation against the local page.
         t.click("cmdTimeSync")
         self.synchronised(0)
-        self.shot("synchronised", self.box_rect(), "guide-synchronised")
+        self.shot("synchronised", self.box_rect(), "guide/synchronised")
         t.press("OK")
         self.assertTrue(wait_for(lambda: any(c.isdigit() for c in t.text("lblLastUpdate"))))
         last_update = t.text("lblLastUpdate")
@@ -145,14 +146,14 @@ class JourneyTest(unittest.TestCase):
         # The time-zone view, and back.
         t.click("cmdInfo")
         self.assertEqual(self.main_rect()[3], twips(2280))
-        self.shot("time-zone", self.main_rect(), "guide-time-zone")
+        self.shot("time-zone", self.main_rect(), "guide/time-zone")
         t.click("cmdInfo")
         self.assertEqual(self.main_rect()[3], twips(1725))
 
         # The small clock, back, and the home position.
         t.click("imgMinimize")
         self.assertTrue(wait_for(lambda: self.main_rect()[3] == twips(185)))
-        self.shot("small-clock", self.main_rect(), "guide-small-clock")
+        self.shot("small-clock", self.main_rect(), "guide/small-clock")
         t.click("imgMinimize")
         self.assertTrue(wait_for(lambda: self.main_rect()[3] == twips(1725)))
         t.click("imgHome")
@@ -169,7 +170,7 @@ class JourneyTest(unittest.TestCase):
         t.driver("tray-notify", WM_RBUTTONDOWN)
         t.driver("tray-notify", WM_RBUTTONUP)
         menu = tuple(int(v) for v in t.driver("popup").split())
-        self.shot("tray-menu", menu, "guide-tray-menu")
+        self.shot("tray-menu", menu, "guide/tray-menu")
         requests = self.server.requests.get("/cgi-bin/timer.pl", 0)
         for key in (VK_DOWN, VK_DOWN, VK_RETURN):
             t.driver("tray-key", key)
@@ -187,7 +188,7 @@ class JourneyTest(unittest.TestCase):
         t.click("cmdNewVersion")
         box = t.message_box(20000)
         self.assertEqual(box, ("Info", "You have installed the latest release of Tavrel.", ["OK"]))
-        self.shot("new-version", self.box_rect(), "guide-new-version")
+        self.shot("new-version", self.box_rect(), "guide/new-version")
         t.press("OK")
         t.click("cmdOptions")
 
@@ -196,7 +197,7 @@ class JourneyTest(unittest.TestCase):
         about = t.driver("wait-window", harness.FORM_CLASS, 10000, window=ABOUT).split()
         self.assertEqual(t.driver("text", t.id("About_lblVersion"), window=ABOUT),
                          "Version " + installer.project_version())
-        self.shot("about", tuple(int(v) for v in about[2:6]), "guide-about")
+        self.shot("about", tuple(int(v) for v in about[2:6]), "guide/about")
         t.driver("click", t.id("About_lblOk"), window=ABOUT)
         self.assertTrue(wait_for(lambda: t.driver("wait-window", harness.FORM_CLASS, 100, window=ABOUT,
                                                   check=False).startswith("timeout")))

@@ -2,7 +2,8 @@
 text, and the program takes the time from the web servers' Date headers.
 A server 0.200 s ahead (Wine ignores a change under half a second, so the
 clock stays) gives the success message and a result line within 20 ms of
-+0.200 s; servers that send no Date give the failure message, and the
++0.200 s, also when the server keeps its connections open; servers that
+send no Date give the failure message, and the
 error log stays as it was."""
 
 import re
@@ -56,6 +57,19 @@ class WebServerClockTest(unittest.TestCase):
         self.assertIsNotNone(match, result)
         self.assertAlmostEqual(float(match.group(1)), 0.200, delta=0.020)
         self.assertLessEqual(requests, 31 + 8)
+        self.assertEqual(log, before, "something was reported")
+
+    def test_a_server_that_keeps_its_connections_open_reads_as_well(self):
+        # Public web servers speak HTTP/1.1 and keep the connection for the
+        # next request; WinINet then skips the connect, and the timing of
+        # the requests that meet the second's change must still hold.
+        with DateServer(offset=0.200, latency=0.005, keep_alive=True) as server:
+            message, result, before, log, took, shot = self.run_once(server)
+        print("\nresult line %r after %.1f s, screenshot %s" % (result, took, shot))
+        self.assertTrue(message.startswith("Your system time was updated to "), message)
+        match = RESULT.match(result)
+        self.assertIsNotNone(match, result)
+        self.assertAlmostEqual(float(match.group(1)), 0.200, delta=0.020)
         self.assertEqual(log, before, "something was reported")
 
     def test_answers_without_a_date_fail_as_before(self):
