@@ -58,6 +58,11 @@ class MainWindowTest(unittest.TestCase):
         self.assertEqual(t.window_rect()[3], round(7440 * dpi / 1440))
         t.screenshot("options")
         t.click("chkPeriodic")
+        # With no synchronisation ever made, the next tick runs one, which
+        # writes the last update; the window must not close before it.
+        deadline = time.monotonic() + 10
+        while not re.search(r"\d", t.text("lblLastUpdate")) and time.monotonic() < deadline:
+            time.sleep(0.2)
         t.click("chkDT")
         t.set_text("txtTimeCorrection", "3")
         t.set_text("txtPeriodic", "2")
@@ -66,8 +71,6 @@ class MainWindowTest(unittest.TestCase):
         t.close()
         self.assertIsNotNone(t.wait_exit(30))
 
-        # Ticking the period with no synchronisation ever made runs one at
-        # the next tick, which writes the last update.
         self.assertRegex(self.stored("lblLastUpdate"), r"\d")
         expected = {"MainLeft": "1000", "MainTop": "1000", "MainHeight": "1725",
                     "txtTimeCorrection": "3", "chkExit": "0", "chkStartWithWindow": "0", "chkTimeSync": "0",
