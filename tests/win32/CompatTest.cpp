@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "LoopbackSocket.h"
 #include "Win32TestSupport.h"
 #include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Services.h"
@@ -50,14 +51,7 @@ class LoopbackNtpServer {
   explicit LoopbackNtpServer(double ahead) : ahead_(ahead) {
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);
-    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    socket_ = BindLoopback(SOCK_DGRAM, IPPROTO_UDP, port_);
     thread_ = CreateThread(nullptr, 0, &LoopbackNtpServer::Run, this, 0, nullptr);
   }
   ~LoopbackNtpServer() {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+#include "LoopbackSocket.h"
 #include "Win32TestSupport.h"
 #include "platform/win32/Win32Services.h"
 
@@ -21,14 +22,7 @@ class PageServer {
   explicit PageServer(std::string response, DWORD holdMs = 0) : response_(std::move(response)), holdMs_(holdMs) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    listener_ = BindLoopback(SOCK_STREAM, IPPROTO_TCP, port_);
     listen(listener_, 4);
     thread_ = CreateThread(nullptr, 0, &PageServer::ServeThread, this, 0, nullptr);
   }
@@ -77,7 +71,7 @@ class PageServer {
   std::string response_;
   DWORD holdMs_;
   SOCKET listener_ = INVALID_SOCKET;
-  int port_ = 0;
+  uint16_t port_ = 0;
   std::atomic<int> requests_{0};
   HANDLE thread_ = nullptr;
 };
