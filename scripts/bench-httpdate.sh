@@ -23,25 +23,9 @@ runs=${1:-5}
 latency=${2:-0.010}
 offsets=(0.05 0.25 0.5 0.95 -0.3)
 
-if ! command -v htpdate >/dev/null; then
-  sudo=()
-  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-  # The package would start its daemon, which steers the clock: a policy
-  # that refuses every service start keeps it stopped (one the machine
-  # already has is left as it is), and systemd gets it masked.
-  policy=/usr/sbin/policy-rc.d
-  if [ ! -e "$policy" ]; then
-    printf '#!/bin/sh\n# bench-httpdate.sh: no service starts during this install.\nexit 101\n' |
-      "${sudo[@]}" tee "$policy" >/dev/null
-    "${sudo[@]}" chmod 755 "$policy"
-    trap '"${sudo[@]}" rm -f "$policy"' EXIT
-  fi
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y htpdate </dev/null >/dev/null
-  if [ -d /run/systemd/system ]; then
-    "${sudo[@]}" systemctl disable --now htpdate.service >/dev/null 2>&1 || true
-    "${sudo[@]}" systemctl mask htpdate.service >/dev/null 2>&1 || true
-  fi
-fi
+# htpdate comes with the build tools; its service, which would steer the
+# clock, is never started.
+./scripts/install-deps.sh htpdate >/dev/null
 
 cmake --preset host >/dev/null
 cmake --build --preset host --target tavrel_sync_bench >/dev/null

@@ -6,14 +6,23 @@
 # ImageMagick for screenshots, Python 3 and chrony (a reference time server
 # and measurer for the NTP tests) and NSIS for the installer. A machine
 # that has them all is left alone: apt runs only for what is missing.
+#
+#   scripts/install-deps.sh [package ...]
+#
+# Further packages named on the command line (a measuring script's
+# reference tools, such as htpdate) are installed the same way; a service
+# one of them brings (chrony's, htpdate's: both steer the clock) is never
+# started.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-          xvfb xauth imagemagick python3 file chrony nsis)
+          xvfb xauth imagemagick python3 file chrony nsis "$@")
 
 missing=()
+# Installed, not merely known: a removed package keeps its configuration.
+installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]; }
 for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
@@ -25,9 +34,10 @@ if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
 
 echo "install-deps: installing ${missing[*]}"
 # The chrony package would start its service, and a running chronyd steers
-# the machine's clock. A policy that refuses every service start keeps it
-# stopped; the tests run chronyd themselves with -x or -Q only. A policy the
-# machine already has is left as it is.
+# the machine's clock (so would htpdate's). A policy that refuses every
+# service start keeps them stopped; the tests run chronyd themselves with -x
+# or -Q only, the benchmark htpdate with -q. A policy the machine already
+# has is left as it is.
 policy=/usr/sbin/policy-rc.d
 if [ ! -e "$policy" ]; then
   printf '#!/bin/sh\n# install-deps.sh: no service starts during this install.\nexit 101\n' |
@@ -41,7 +51,11 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 "${sudo[@]}" apt-get update
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null
-# Where systemd runs, the package also enables the service for the next boot.
-if [ -d /run/systemd/system ] && dpkg -s chrony >/dev/null 2>&1; then
-  "${sudo[@]}" systemctl mask chrony.service >/dev/null 2>&1 || true
+# Where systemd runs, the packages also enable their services for the next boot.
+if [ -d /run/systemd/system ]; then
+  for service in chrony htpdate; do
+    installed "$service" || continue
+    "${sudo[@]}" systemctl disable --now "$service.service" >/dev/null 2>&1 || true
+    "${sudo[@]}" systemctl mask "$service.service" >/dev/null 2>&1 || true
+  done
 fi
