@@ -19,19 +19,6 @@ HMODULE Load(const char* dll) {
   return module ? module : LoadLibraryA(dll);
 }
 
-// comctl32's version from DllGetVersion (4.71 and later); 0 before.
-DWORD CommonControlsVersion(HMODULE comctl32) {
-  struct VersionInfo {
-    DWORD size, major, minor, build, platform;
-  };
-  using DllGetVersionFn = HRESULT(CALLBACK*)(VersionInfo*);
-  DllGetVersionFn getVersion;
-  Find(comctl32, "DllGetVersion", getVersion);
-  VersionInfo info = {sizeof info, 0, 0, 0, 0};
-  if (!getVersion || FAILED(getVersion(&info))) return 0;
-  return MAKELONG(info.minor, info.major);
-}
-
 }  // namespace
 
 void PretendMissing(Feature feature, bool missing) { g_pretendMissing[static_cast<int>(feature)] = missing; }
@@ -50,23 +37,6 @@ const Winsock2Calls* Winsock2() {
     return found;
   }();
   if (PretendsMissing(Feature::Winsock2) || !calls.startup) return nullptr;
-  return &calls;
-}
-
-const SubclassCalls* CommonControlsSubclass() {
-  static const SubclassCalls calls = [] {
-    SubclassCalls found = {};
-    HMODULE comctl32 = Load("comctl32.dll");
-    // The ordinals are documented from 5.80 on; older versions are not
-    // asked what they keep there.
-    if (CommonControlsVersion(comctl32) < MAKELONG(80, 5)) return found;
-    Find(comctl32, MAKEINTRESOURCEA(410), found.set);
-    Find(comctl32, MAKEINTRESOURCEA(412), found.remove);
-    Find(comctl32, MAKEINTRESOURCEA(413), found.defproc);
-    if (!found.set || !found.remove || !found.defproc) found = SubclassCalls{};
-    return found;
-  }();
-  if (PretendsMissing(Feature::CommonControlsSubclass) || !calls.set) return nullptr;
   return &calls;
 }
 

@@ -17,7 +17,6 @@ namespace compat {
 
 enum class Feature {
   Winsock2,            // ws2_32.dll: getaddrinfo (XP), WSAIoctl
-  CommonControlsSubclass,  // comctl32's SetWindowSubclass trio (5.80 and later, by ordinal)
   GetAncestor,         // user32 (98, 2000)
   Count
 };
@@ -38,15 +37,6 @@ struct Winsock2Calls {
 };
 // Null where the system has no Winsock 2.
 const Winsock2Calls* Winsock2();
-
-// comctl32's subclassing by ordinal (410, 412, 413); null before 5.80.
-typedef LRESULT(CALLBACK* SubclassProc)(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-struct SubclassCalls {
-  BOOL(WINAPI* set)(HWND, SubclassProc, UINT_PTR, DWORD_PTR);
-  BOOL(WINAPI* remove)(HWND, SubclassProc, UINT_PTR);
-  LRESULT(WINAPI* defproc)(HWND, UINT, WPARAM, LPARAM);
-};
-const SubclassCalls* CommonControlsSubclass();
 
 // GetAncestor(window, GA_ROOT): the top-level window a child belongs to
 // (the window itself when it is top-level); null for no window.

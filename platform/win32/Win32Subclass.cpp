@@ -5,10 +5,10 @@
 namespace tavrel {
 namespace {
 
-// One window's subclass when comctl32 cannot keep it.
+// One window's subclass.
 struct Hook {
   WNDPROC original;
-  compat::SubclassProc proc;
+  SubclassProc proc;
   UINT_PTR id;
   DWORD_PTR data;
   int running;   // messages of this window inside proc
@@ -64,15 +64,13 @@ LRESULT CALLBACK HookProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-BOOL SetSubclass(HWND window, compat::SubclassProc proc, UINT_PTR id, DWORD_PTR data) {
+BOOL SetSubclass(HWND window, SubclassProc proc, UINT_PTR id, DWORD_PTR data) {
   if (!window || !proc || !IsWindow(window)) return FALSE;
   if (Hook* hook = HookOf(window)) {
     if (hook->removed || hook->proc != proc || hook->id != id) return FALSE;
     hook->data = data;
     return TRUE;
   }
-  if (const compat::SubclassCalls* comctl32 = compat::CommonControlsSubclass())
-    return comctl32->set(window, proc, id, data);
   Hook* hook = new Hook{nullptr, proc, id, data, 0, false};
   Hooks()[window] = hook;
   hook->original = reinterpret_cast<WNDPROC>(
@@ -84,22 +82,18 @@ BOOL SetSubclass(HWND window, compat::SubclassProc proc, UINT_PTR id, DWORD_PTR 
   return TRUE;
 }
 
-BOOL RemoveSubclass(HWND window, compat::SubclassProc proc, UINT_PTR id) {
+BOOL RemoveSubclass(HWND window, SubclassProc proc, UINT_PTR id) {
   if (Hook* hook = HookOf(window)) {
     if (hook->removed || hook->proc != proc || hook->id != id) return FALSE;
     Unhook(window, hook);
     return TRUE;
   }
-  if (const compat::SubclassCalls* comctl32 = compat::CommonControlsSubclass())
-    return comctl32->remove(window, proc, id);
   return FALSE;
 }
 
 LRESULT DefSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!window) return 0;
   if (Hook* hook = HookOf(window)) return CallWindowProcA(hook->original, window, message, wParam, lParam);
-  if (const compat::SubclassCalls* comctl32 = compat::CommonControlsSubclass())
-    return comctl32->defproc(window, message, wParam, lParam);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -1,10 +1,10 @@
 // The fallbacks for Windows versions that lack a newer call, forced on
 // this system with compat::PretendMissing, against the same visible result
 // as the newer call: names resolved and an SNTP exchange on loopback
-// without Winsock 2, controls subclassed without comctl32's trio still
-// reporting the mouse, the root window found without GetAncestor (and with
-// it, for comparison). And the ANSI stand-ins for the runtime's
-// wide-character kernel32 calls.
+// without Winsock 2, the root window found without GetAncestor (and with
+// it, for comparison). Also the program's own subclassing, which every
+// system gets, and the ANSI stand-ins for the runtime's wide-character
+// kernel32 calls.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
@@ -137,7 +137,7 @@ TEST_F(WinsockOneTest, AnSntpRunOnLoopbackMeasuresTheServersOffset) {
 }
 
 // ---------------------------------------------------------------------------
-// Subclassing without comctl32's SetWindowSubclass.
+// Subclassing, the program's own on every system.
 
 struct Seen {
   int ncDestroys = 0;
@@ -162,9 +162,7 @@ LRESULT CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UI
   return DefSubclass(hwnd, message, wParam, lParam);
 }
 
-TEST(SubclassFallback, TheSubclassSeesMessagesFirstHandsTheRestOnAndEndsWithItsWindow) {
-  Pretend pretend(Feature::CommonControlsSubclass);
-  ASSERT_EQ(nullptr, compat::CommonControlsSubclass());
+TEST(Subclass, TheSubclassSeesMessagesFirstHandsTheRestOnAndEndsWithItsWindow) {
   HWND control = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
   Seen seen;
   ASSERT_TRUE(SetSubclass(control, Watch, 7, reinterpret_cast<DWORD_PTR>(&seen)));
@@ -187,8 +185,7 @@ TEST(SubclassFallback, TheSubclassSeesMessagesFirstHandsTheRestOnAndEndsWithItsW
   EXPECT_FALSE(SetSubclass(control, Watch, 7, 0));  // no window any more
 }
 
-// A form's picture and frame, subclassed by the window system itself while
-// the comctl32 trio counts as missing.
+// A form's picture and frame, subclassed by the window system itself.
 class SubclassedForm : public Form {
  public:
   SubclassedForm()
@@ -202,9 +199,8 @@ class SubclassedForm : public Form {
   Control picture, frame;
 };
 
-TEST(SubclassFallback, APictureStillSendsItsMouseEventsAndAFrameFillsItself) {
+TEST(Subclass, APictureSendsItsMouseEventsAndAFrameFillsItself) {
   InstallWin32Platform();
-  Pretend pretend(Feature::CommonControlsSubclass);
   HWND picture = nullptr;
   {
     SubclassedForm form;
