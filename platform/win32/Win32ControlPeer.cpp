@@ -86,17 +86,15 @@ bool EnabledWithContainers(const Control& control) {
 
 }  // namespace
 
+// A control's window is made when the control first lies in its form's
+// window: the main window opens small, and most of its eighty controls lie
+// in the views below, which under Wine took half its start-up to make.
+// Until then the control object holds the whole state, and the window takes
+// it at once when it is made.
 Win32ControlPeer::Win32ControlPeer(Win32FormPeer& form, Control& control) : form_(form), control_(control) {
-  Create();
+  brush_ = CreateSolidBrush(ToColorRef(control_.BackColor()));
   form_.Attach(this);
-  ApplyColors();
-  ApplyCaption();
-  ApplyValue();
-  ApplyItems();
-  ApplyDate();
-  ApplyToolTip();
-  ApplyVisible();
-  ApplyEnabled();
+  if (LiesInForm()) Realize();
 }
 
 Win32ControlPeer::~Win32ControlPeer() {
@@ -108,31 +106,72 @@ Win32ControlPeer::~Win32ControlPeer() {
   if (picture) form_.BackgroundChanged();
 }
 
+bool Win32ControlPeer::LiesInForm() const {
+  RECT client;
+  GetClientRect(form_.hwnd(), &client);
+  const RECT r = WindowRect();
+  // Its top left corner counts, so that a control without size gets its
+  // window too.
+  return r.left < client.right && r.top < client.bottom && r.right >= client.left && r.bottom >= client.top;
+}
+
+void Win32ControlPeer::RealizeIfInForm() {
+  if (hwnd_ || !LiesInForm()) return;
+  Realize();
+  // A picture made now may lie behind transparent controls made before.
+  if (IsPicture()) form_.BackgroundChanged();
+}
+
+void Win32ControlPeer::Realize() {
+  if (hwnd_) return;
+  Create();
+  form_.Realized(this);
+  ApplyValue();
+  ApplyItems();
+  ApplyDate();
+  ApplyToolTip();
+}
+
 bool Win32ControlPeer::IsPicture() const {
   return control_.Kind() == ControlKind::Image || control_.Kind() == ControlKind::PictureBox;
 }
 
 void Win32ControlPeer::Create() {
   const WindowKind kind = KindOf(control_.Kind());
-  hwnd_ = CreateWindowExA(0, kind.className, "", WS_CHILD | WS_CLIPSIBLINGS | kind.style, 0, 0, 0, 0,
-                          form_.hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_.Id())),
-                          GetModuleHandleA(nullptr), nullptr);
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+  if (ShownWithContainers(control_)) style |= WS_VISIBLE;
+  if (!EnabledWithContainers(control_)) style |= WS_DISABLED;
+  const bool showsCaption = control_.Kind() != ControlKind::ComboBox && control_.Kind() != ControlKind::DatePicker;
+  const RECT r = WindowRect();
+  hwnd_ = CreateWindowExA(0, kind.className, showsCaption ? control_.Caption().c_str() : "", style, r.left, r.top,
+                          r.right - r.left, r.bottom - r.top, form_.hwnd(),
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_.Id())), GetModuleHandleA(nullptr),
+                          nullptr);
   if (!hwnd_) Raise(errOutOfMemory, "Unable to create the control " + control_.Name());
-  // Each new control goes on top of those made before it, so a frame lies
-  // under the controls it holds and the background picture under all.
-  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Each control lies above those made before it in the form, so a frame
+  // lies under the controls it holds and the background picture under all;
+  // a window made late goes right below the next control that has one.
+  HWND below = form_.WindowAbove(this);
+  SetWindowPos(hwnd_, below ? below : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().FontOf(control_.Font())), FALSE);
   if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
     UseClassicLook(hwnd_);
   if (HasMouseEvents(control_.Kind())) SetSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
   if (control_.Kind() == ControlKind::Frame) SetSubclass(hwnd_, FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
-  ApplyBounds();
 }
 
 // ---------------------------------------------------------------------------
 // From the model to the window.
 
 void Win32ControlPeer::Update(Prop what) {
+  if (!hwnd_) {
+    // A move or a change of size of the form may bring the control in; a
+    // frame passes its own changes on to the controls it holds.
+    RealizeIfInForm();
+    if (!hwnd_ && (what == Prop::Bounds || what == Prop::Visible || what == Prop::Enabled))
+      form_.UpdateContained(control_, what);
+    if (!hwnd_) return;
+  }
   switch (what) {
     case Prop::Caption: ApplyCaption(); break;
     case Prop::Value: ApplyValue(); break;
@@ -174,11 +213,8 @@ std::string Win32ControlPeer::WindowText() const {
 }
 
 void Win32ControlPeer::ApplyCaption() {
-  switch (control_.Kind()) {
-    case ControlKind::ComboBox:  // shows its selected item
-    case ControlKind::DatePicker: return;
-    default: break;
-  }
+  // A drop-down list shows its selected item, a date picker its date.
+  if (control_.Kind() == ControlKind::ComboBox || control_.Kind() == ControlKind::DatePicker) return;
   if (WindowText() == control_.Caption()) return;
   echo_ = true;
   SetWindowTextA(hwnd_, control_.Caption().c_str());
@@ -259,7 +295,7 @@ void Win32ControlPeer::ApplyFont() {
 }
 
 void Win32ControlPeer::ApplyBackground() {
-  if (IsPicture() || control_.Transparent()) InvalidateRect(hwnd_, nullptr, TRUE);
+  if (hwnd_ && (IsPicture() || control_.Transparent())) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 RECT Win32ControlPeer::FormRect() const {
@@ -271,20 +307,26 @@ RECT Win32ControlPeer::FormRect() const {
   return RECT{x, y, x + system.ToPixels(b.width), y + system.ToPixels(b.height)};
 }
 
-void Win32ControlPeer::ApplyBounds() {
-  long left = 0, top = 0;
-  Origin(control_, left, top);
-  const Rect& b = control_.Bounds();
-  Win32WindowSystem& system = form_.System();
-  int height = system.ToPixels(b.height);
-  if (control_.Kind() == ControlKind::ComboBox) height += kDropDownListPixels;
-  SetWindowPos(hwnd_, nullptr, system.ToPixels(left + b.left), system.ToPixels(top + b.top),
-               system.ToPixels(b.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
+RECT Win32ControlPeer::WindowRect() const {
+  RECT r = FormRect();
+  if (control_.Kind() == ControlKind::ComboBox) r.bottom += kDropDownListPixels;
+  return r;
 }
 
-void Win32ControlPeer::ApplyVisible() { ShowWindow(hwnd_, ShownWithContainers(control_) ? SW_SHOWNA : SW_HIDE); }
+void Win32ControlPeer::ApplyBounds() {
+  if (!hwnd_) return RealizeIfInForm();
+  const RECT r = WindowRect();
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
-void Win32ControlPeer::ApplyEnabled() { EnableWindow(hwnd_, EnabledWithContainers(control_)); }
+void Win32ControlPeer::ApplyVisible() {
+  if (!hwnd_) return;
+  ShowWindow(hwnd_, ShownWithContainers(control_) ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32ControlPeer::ApplyEnabled() {
+  if (hwnd_) EnableWindow(hwnd_, EnabledWithContainers(control_));
+}
 
 // ---------------------------------------------------------------------------
 // From the window to the model.

@@ -30,6 +30,10 @@ WindowStyle StyleOf(BorderStyle border) {
   return {WS_POPUP, 0};
 }
 
+// Posted when the form first shows: the windows of the controls that lie
+// outside it are made then, once the user can see the window.
+constexpr UINT kRealizeControls = WM_USER + 1;
+
 struct OwnedWindows {
   HWND owner;
   std::vector<HWND> windows;
@@ -116,6 +120,7 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     // closes the window the way every other close does.
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION: return OnEndSession(wParam);
+    case kRealizeControls: RealizeControls(); return 0;
     case WM_TIMECHANGE:
     case WM_SETTINGCHANGE:
       form_.Form_SystemChange();
@@ -209,7 +214,10 @@ void Win32FormPeer::Update(Prop what) {
   switch (what) {
     case Prop::Bounds: ApplyBounds(); break;
     case Prop::Caption: ApplyCaption(); break;
-    case Prop::Visible: ShowWindow(hwnd_, form_.Visible() ? SW_SHOW : SW_HIDE); break;
+    case Prop::Visible:
+      ShowWindow(hwnd_, form_.Visible() ? SW_SHOW : SW_HIDE);
+      if (form_.Visible() && !realizePosted_) realizePosted_ = PostMessageA(hwnd_, kRealizeControls, 0, 0) != 0;
+      break;
     case Prop::BackColor:
       if (brush_) DeleteObject(brush_);
       brush_ = CreateSolidBrush(ToColorRef(form_.BackColor()));
@@ -248,6 +256,9 @@ void Win32FormPeer::ApplyBounds() {
   const Rect& b = form_.Bounds();
   SetWindowPos(hwnd_, nullptr, system_.ToPixels(b.left), system_.ToPixels(b.top), system_.ToPixels(b.width),
                system_.ToPixels(b.height), SWP_NOZORDER | SWP_NOACTIVATE);
+  // A taller or wider window takes in controls that had no window yet.
+  const std::vector<Win32ControlPeer*> peers = order_;
+  for (Win32ControlPeer* peer : peers) peer->RealizeIfInForm();
 }
 
 void Win32FormPeer::ApplyCaption() {
@@ -297,14 +308,34 @@ HWND Win32FormPeer::Tooltip() {
   return tooltip_;
 }
 
-void Win32FormPeer::Attach(Win32ControlPeer* peer) {
-  children_[peer->hwnd()] = peer;
-  order_.push_back(peer);
-}
+void Win32FormPeer::Attach(Win32ControlPeer* peer) { order_.push_back(peer); }
+
+void Win32FormPeer::Realized(Win32ControlPeer* peer) { children_[peer->hwnd()] = peer; }
 
 void Win32FormPeer::Detach(Win32ControlPeer* peer) {
-  children_.erase(peer->hwnd());
+  if (peer->hwnd()) children_.erase(peer->hwnd());
   order_.erase(std::remove(order_.begin(), order_.end(), peer), order_.end());
+}
+
+// Every control has its window from here on, as the tools that look for
+// them by ID expect; a picture among them may lie behind others.
+void Win32FormPeer::RealizeControls() {
+  bool pictures = false;
+  const std::vector<Win32ControlPeer*> peers = order_;
+  for (Win32ControlPeer* peer : peers) {
+    if (peer->hwnd()) continue;
+    peer->Realize();
+    pictures = pictures || peer->IsPicture();
+  }
+  if (pictures) BackgroundChanged();
+}
+
+HWND Win32FormPeer::WindowAbove(const Win32ControlPeer* peer) const {
+  auto it = std::find(order_.begin(), order_.end(), peer);
+  if (it == order_.end()) return nullptr;
+  for (++it; it != order_.end(); ++it)
+    if ((*it)->hwnd()) return (*it)->hwnd();
+  return nullptr;
 }
 
 Win32ControlPeer* Win32FormPeer::PeerOf(HWND child) const {
@@ -313,15 +344,16 @@ Win32ControlPeer* Win32FormPeer::PeerOf(HWND child) const {
 }
 
 void Win32FormPeer::UpdateContained(const Control& container, Prop what) {
-  for (const auto& child : children_) {
+  const std::vector<Win32ControlPeer*> peers = order_;
+  for (Win32ControlPeer* child : peers) {
     bool inside = false;
-    for (const Control* c = child.second->Model().Container(); c && !inside; c = c->Container())
+    for (const Control* c = child->Model().Container(); c && !inside; c = c->Container())
       inside = c == &container;
     if (!inside) continue;
     switch (what) {
-      case Prop::Bounds: child.second->ApplyBounds(); break;
-      case Prop::Visible: child.second->ApplyVisible(); break;
-      case Prop::Enabled: child.second->ApplyEnabled(); break;
+      case Prop::Bounds: child->ApplyBounds(); break;
+      case Prop::Visible: child->ApplyVisible(); break;
+      case Prop::Enabled: child->ApplyEnabled(); break;
       default: break;
     }
   }

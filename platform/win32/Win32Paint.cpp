@@ -142,7 +142,7 @@ void Win32FormPeer::PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* a
   }
   for (Win32ControlPeer* peer : order_) {
     if (peer == above) break;
-    if (!peer->IsPicture() || !IsWindowVisible(peer->hwnd())) continue;
+    if (!peer->IsPicture() || !peer->hwnd() || !IsWindowVisible(peer->hwnd())) continue;
     const RECT pr = peer->FormRect();
     RECT overlap;
     if (!IntersectRect(&overlap, &pr, &r)) continue;

@@ -114,8 +114,14 @@ class Win32FormPeer : public FormPeer {
   Form& Model() { return form_; }
   Win32WindowSystem& System() { return system_; }
   HWND Tooltip();
+  // A control's peer joins the form when it is made and again when its
+  // window is (which may be later), and leaves when it goes.
   void Attach(Win32ControlPeer* peer);
+  void Realized(Win32ControlPeer* peer);
   void Detach(Win32ControlPeer* peer);
+  // The window of the nearest control made after `peer` that has one: the
+  // window `peer`'s goes right below. Null when there is none.
+  HWND WindowAbove(const Win32ControlPeer* peer) const;
   // A control's position, visibility or enabled state passes on to the
   // controls it contains.
   void UpdateContained(const Control& container, Prop what);
@@ -146,6 +152,7 @@ class Win32FormPeer : public FormPeer {
   void ApplyBounds();
   void ApplyCaption();
   void ApplyTopMost();
+  void RealizeControls();
 
   Win32WindowSystem& system_;
   Form& form_;
@@ -153,8 +160,9 @@ class Win32FormPeer : public FormPeer {
   HWND tooltip_ = nullptr;
   HBRUSH brush_ = nullptr;
   bool pressedOnBackground_ = false;
+  bool realizePosted_ = false;
   unsigned backgroundGeneration_ = 1;
-  std::map<HWND, Win32ControlPeer*> children_;
+  std::map<HWND, Win32ControlPeer*> children_;  // those with a window
   std::vector<Win32ControlPeer*> order_;  // creation order: bottom to top
 };
 
@@ -169,6 +177,8 @@ class Win32ControlPeer : public ControlPeer {
   bool IsPicture() const;
   // The control's rectangle in the form, pixels.
   RECT FormRect() const;
+  // Its window's: a drop-down list's includes the open list.
+  RECT WindowRect() const;
 
   // Events the form's window procedure hands on.
   void OnCommand(WORD code);
@@ -177,6 +187,10 @@ class Win32ControlPeer : public ControlPeer {
   void OnDrawItem(const DRAWITEMSTRUCT& item);
   void OnMouse(UINT message, WPARAM keys, LPARAM position);
 
+  // Makes the control's window: once the control lies in the form's
+  // window, or at once.
+  void RealizeIfInForm();
+  void Realize();
   void ApplyBounds();
   void ApplyVisible();
   void ApplyEnabled();
@@ -187,6 +201,7 @@ class Win32ControlPeer : public ControlPeer {
                                     UINT_PTR id, DWORD_PTR self);
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR id, DWORD_PTR self);
+  bool LiesInForm() const;
   void Create();
   void ApplyCaption();
   void ApplyValue();

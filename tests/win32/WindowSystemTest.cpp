@@ -374,6 +374,60 @@ TEST_F(WindowSystemTest, DestroyedFormTakesItsWindowAlong) {
   EXPECT_FALSE(IsWindow(other));
 }
 
+// A form that opens small: the label and the picture lie in its first view,
+// the frame with its check box and the label between them lie below.
+class TallForm : public Form {
+ public:
+  TallForm()
+      : Form("TallForm"),
+        label(*this, 521, ControlKind::Label, "label", {120, 120, 1500, 240}),
+        frame(*this, 522, ControlKind::Frame, "frame", {120, 3000, 2400, 1200}),
+        box(*this, 523, ControlKind::CheckBox, "box", {120, 240, 1800, 240}, &frame),
+        below(*this, 524, ControlKind::Label, "below", {120, 4500, 1500, 240}),
+        picture(*this, 525, ControlKind::PictureBox, "picture", {2000, 120, 300, 300}) {
+    SetWidth(4500);
+    SetHeight(1500);
+  }
+  Control label, frame, box, below, picture;
+};
+
+TEST_F(WindowSystemTest, ControlsBelowTheFirstViewGetTheirWindowsWithTheirStateWhenTheFormGrows) {
+  TallForm tall;
+  tall.Load();
+  HWND window = reinterpret_cast<HWND>(tall.hwnd());
+  ASSERT_NE(GetDlgItem(window, 521), nullptr);
+  ASSERT_NE(GetDlgItem(window, 525), nullptr);
+  EXPECT_EQ(GetDlgItem(window, 522), nullptr);
+  EXPECT_EQ(GetDlgItem(window, 523), nullptr);
+  // What changes meanwhile is in the window when it comes.
+  tall.box.SetCaption("Tick me");
+  tall.box.SetValue(1);
+  tall.below.SetCaption("hours");
+  tall.below.SetEnabled(false);
+
+  tall.SetHeight(4000);  // takes in the frame and its box, not the label below
+  HWND frame = GetDlgItem(window, 522), box = GetDlgItem(window, 523);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(GetDlgItem(window, 524), nullptr);
+  EXPECT_EQ(TextOf(box), "Tick me");
+  EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  // Each lies where it would had it been made with the others: the box
+  // above its frame, both between the label and the picture made after.
+  EXPECT_EQ(GetWindow(GetDlgItem(window, 525), GW_HWNDNEXT), box);
+  EXPECT_EQ(GetWindow(box, GW_HWNDNEXT), frame);
+  EXPECT_EQ(GetWindow(frame, GW_HWNDNEXT), GetDlgItem(window, 521));
+
+  // Once the form has shown, every control has its window.
+  tall.Show();
+  Pump();
+  HWND below = GetDlgItem(window, 524);
+  ASSERT_NE(below, nullptr);
+  EXPECT_EQ(TextOf(below), "hours");
+  EXPECT_FALSE(IsWindowEnabled(below));
+  EXPECT_EQ(GetWindow(GetDlgItem(window, 525), GW_HWNDNEXT), below);
+}
+
 struct TooltipSearch {
   HWND owner;
   HWND found;

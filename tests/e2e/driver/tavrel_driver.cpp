@@ -146,9 +146,15 @@ HWND MainOrFail() {
   return hwnd;
 }
 
+// The program makes the windows of the controls outside its first view
+// just after the window shows: a control is waited for a moment.
 HWND ControlOrFail(const char* idText) {
   HWND main = MainOrFail();
-  HWND control = GetDlgItem(main, std::atoi(idText));
+  HWND control = nullptr;
+  for (const DWORD start = GetTickCount(); !(control = GetDlgItem(main, std::atoi(idText)));) {
+    if (GetTickCount() - start >= 2000) break;
+    Sleep(kPollMs / 4);
+  }
   if (!control) {
     std::printf("no control with ID %s\n", idText);
     std::exit(1);
