@@ -5,6 +5,8 @@
 
 namespace tavrel {
 
+class Control;
+
 struct ObjectCounts {
   bool known = false;
   // Where the system does not count (Wine answers 0), the figures are the
@@ -19,5 +21,9 @@ void InstallBenchWindows();
 ObjectCounts CountObjects();
 // Lets the windows paint what changed (nothing to do natively).
 void LetWindowsPaint();
+// The median time of one call that goes to the window system's server
+// (under Wine, wineserver) for the control's window: the floor of any
+// change to a window. 0 natively.
+double WindowServerRequestNs(const Control& control);
 
 }  // namespace tavrel

@@ -5,5 +5,6 @@ namespace tavrel {
 void InstallBenchWindows() {}
 ObjectCounts CountObjects() { return {}; }
 void LetWindowsPaint() {}
+double WindowServerRequestNs(const Control&) { return 0; }
 
 }  // namespace tavrel

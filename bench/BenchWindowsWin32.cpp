@@ -2,6 +2,10 @@
 
 #include "platform/win32/Win32WindowSystem.h"
 
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
 namespace tavrel {
 
 void InstallBenchWindows() {
@@ -39,5 +43,19 @@ ObjectCounts CountObjects() {
 }
 
 void LetWindowsPaint() { Sys().windows->DoEvents(); }
+
+double WindowServerRequestNs(const Control& control) {
+  HWND window = GetDlgItem(reinterpret_cast<HWND>(control.Owner().hwnd()), control.Id());
+  if (!window) return 0;
+  std::vector<double> nanos;
+  for (int i = 0; i < 1000; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    InvalidateRect(window, nullptr, TRUE);
+    nanos.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count());
+  }
+  LetWindowsPaint();
+  std::sort(nanos.begin(), nanos.end());
+  return nanos[nanos.size() / 2];
+}
 
 }  // namespace tavrel

@@ -100,6 +100,14 @@ split_of() {
 }
 tick_native_split=$(split_of 1)
 tick_wine_split=$(split_of 2)
+# The slower of the two kinds of tick is the one held against the target.
+slower_of() {
+  grep 'changing the clock text' "$work/tick" | sed -n "${1}p" |
+    sed -n 's/.*median \([0-9]*\) ns; .*median \([0-9]*\) ns.*/\1 \2/p' | awk '{ print ($1 > $2 ? $1 : $2) }'
+}
+tick_native_slower=$(slower_of 1)
+tick_wine_slower=$(slower_of 2)
+tick_wine_paint=$(sed -n 's/^ *painting after a tick .* median \([0-9]*\) ns.*/\1/p' "$work/tick" | sed -n 2p)
 
 # The soak's figures: "name start X end Y" lines of its output.
 soak_file=$build/soak.txt
@@ -194,9 +202,11 @@ htpdate -p 4 finds the second's change in steps of 1/16 s, so offsets that are m
 ## One timer tick
 
 No synchronisation due (\`scripts/bench-tick.sh\`, 10,000 ticks): median $(awk -v n="$tick_native" 'BEGIN { printf "%.4f", n / 1e6 }') ms natively
-(in-memory window), $(awk -v n="${tick_wine:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms under Wine (the real window: its labels set, their painting not counted); target under
-0.1 ms: $(verdict "$(awk -v a="$tick_native" -v b="${tick_wine:-0}" 'BEGIN { print a < 100000 && b < 100000 }')").
+(in-memory window), $(awk -v n="${tick_wine:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms under Wine (the real window: its labels set).
 Split by what the tick does: natively $tick_native_split; under Wine $tick_wine_split.
+Target under 0.1 ms for both kinds of tick: $(verdict "$(awk -v a="${tick_native_slower:-0}" -v b="${tick_wine_slower:-999999}" 'BEGIN { print a < 100000 && b < 100000 }')").
+The labels paint afterwards, when the window system is idle, as every window does: under Wine that
+takes $(awk -v n="${tick_wine_paint:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms after a tick that changed the clock text (not part of the tick).
 
 ## Memory and objects
 

@@ -217,7 +217,21 @@ void Win32ControlPeer::ApplyCaption() {
   if (control_.Kind() == ControlKind::ComboBox || control_.Kind() == ControlKind::DatePicker) return;
   if (WindowText() == control_.Caption()) return;
   echo_ = true;
-  SetWindowTextA(hwnd_, control_.Caption().c_str());
+  if (control_.Kind() == ControlKind::Label) {
+    // The clock's labels change every second, and under Wine each window
+    // call is a round trip to its server. A hidden label (the header clock
+    // outside the small clock) takes its text when it shows. A static
+    // control paints itself inside WM_SETTEXT, a millisecond under Wine:
+    // the text is stored where the static keeps it and the label repaints
+    // with the window's next painting instead.
+    captionWaits_ = !(GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE);
+    if (!captionWaits_) {
+      DefWindowProcA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(control_.Caption().c_str()));
+      InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+  } else {
+    SetWindowTextA(hwnd_, control_.Caption().c_str());
+  }
   echo_ = false;
 }
 
@@ -321,7 +335,9 @@ void Win32ControlPeer::ApplyBounds() {
 
 void Win32ControlPeer::ApplyVisible() {
   if (!hwnd_) return;
-  ShowWindow(hwnd_, ShownWithContainers(control_) ? SW_SHOWNA : SW_HIDE);
+  const bool shown = ShownWithContainers(control_);
+  ShowWindow(hwnd_, shown ? SW_SHOWNA : SW_HIDE);
+  if (shown && captionWaits_) ApplyCaption();
 }
 
 void Win32ControlPeer::ApplyEnabled() {

@@ -225,6 +225,7 @@ class Win32ControlPeer : public ControlPeer {
   unsigned behindGeneration_ = 0;
   bool echo_ = false;        // our own change is on its way back as a notification
   bool hasToolTip_ = false;
+  bool captionWaits_ = false;  // a hidden label's text, until it shows
 };
 
 class Win32TimerPeer : public TimerPeer {

@@ -155,6 +155,24 @@ TEST_F(WindowSystemTest, ModelChangesShowInTheWindows) {
   EXPECT_EQ(TextOf(Item(506)), "30");
 }
 
+// The clock's labels change every second: the text is set at once and
+// painted with the window's next painting, not inside the change.
+TEST_F(WindowSystemTest, ALabelsNewTextIsPaintedWithTheWindowsNextPainting) {
+  Pump();
+  RECT r;
+  ASSERT_FALSE(GetUpdateRect(Item(501), &r, FALSE));
+  form.label.SetCaption("12:00:01");
+  EXPECT_EQ(TextOf(Item(501)), "12:00:01");
+  EXPECT_TRUE(GetUpdateRect(Item(501), &r, FALSE));
+  Pump();
+  EXPECT_FALSE(GetUpdateRect(Item(501), &r, FALSE));
+  // A hidden label (the header clock) shows with its latest text.
+  form.label.SetVisible(false);
+  form.label.SetCaption("12:00:02");
+  form.label.SetVisible(true);
+  EXPECT_EQ(TextOf(Item(501)), "12:00:02");
+}
+
 TEST_F(WindowSystemTest, HidingAContainerHidesWhatItHolds) {
   form.frame.SetVisible(false);
   EXPECT_FALSE(IsWindowVisible(Item(504)));
