@@ -443,9 +443,15 @@ int Run(int argc, char** argv) {
     RECT r;
     GetWindowRect(box, &r);
     std::printf("rect: %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-    // The message is the static text with the ID the system gives it.
-    HWND message = GetDlgItem(box, 0xFFFF);
-    std::printf("text: %s\n", message ? OneLine(TextOf(message)).c_str() : "");
+    // The message is the static text with the ID the system gives it. A
+    // box found the moment it shows may not have its text yet: once in a
+    // while a read came back empty.
+    std::string text;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(kPollMs / 4)) {
+      HWND message = GetDlgItem(box, 0xFFFF);
+      if (message && !(text = TextOf(message)).empty()) break;
+    }
+    std::printf("text: %s\n", OneLine(text).c_str());
     for (HWND child : ChildrenOf(box))
       if (ClassOf(child) == "Button") std::printf("button: %s\n", WithoutAmpersand(TextOf(child)).c_str());
     return 0;
