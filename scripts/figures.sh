@@ -108,6 +108,7 @@ slower_of() {
 tick_native_slower=$(slower_of 1)
 tick_wine_slower=$(slower_of 2)
 tick_wine_paint=$(sed -n 's/^ *painting after a tick .* median \([0-9]*\) ns.*/\1/p' "$work/tick" | sed -n 2p)
+tick_wine_request=$(sed -n 's/^ *one request to the window server .* median \([0-9]*\) ns.*/\1/p' "$work/tick")
 
 # The soak's figures: "name start X end Y" lines of its output.
 soak_file=$build/soak.txt
@@ -205,6 +206,8 @@ No synchronisation due (\`scripts/bench-tick.sh\`, 10,000 ticks): median $(awk -
 (in-memory window), $(awk -v n="${tick_wine:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms under Wine (the real window: its labels set).
 Split by what the tick does: natively $tick_native_split; under Wine $tick_wine_split.
 Target under 0.1 ms for both kinds of tick: $(verdict "$(awk -v a="${tick_native_slower:-0}" -v b="${tick_wine_slower:-999999}" 'BEGIN { print a < 100000 && b < 100000 }')").
+A tick that changes the clock text stores the label's text and marks it for painting: two requests
+to Wine's server, which take $(awk -v n="${tick_wine_request:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms each on this machine (the same benchmark).
 The labels paint afterwards, when the window system is idle, as every window does: under Wine that
 takes $(awk -v n="${tick_wine_paint:-0}" 'BEGIN { printf "%.4f", n / 1e6 }') ms after a tick that changed the clock text (not part of the tick).
 
