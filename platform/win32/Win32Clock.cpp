@@ -3,6 +3,8 @@
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Convert.h"
 
+#include <algorithm>
+
 namespace tavrel {
 
 DateTime Win32Clock::Now() {
@@ -44,12 +46,20 @@ void Win32Clock::BroadcastTimeChange() {
 }
 
 void Win32Clock::WaitUntilUtc(DateTime utc) {
-  // Sleep takes whole milliseconds and may wake a tick late; the last two
-  // milliseconds are spent looking at the clock.
+  // A synchronisation waits here for seconds on the window's thread. The
+  // windows paint meanwhile, and asking for messages keeps the system from
+  // taking the window for one that hangs (Windows greys it out after five
+  // seconds, Wine stops answering other programs' questions about it);
+  // clicks and ticks wait in the queue until the run is over. Sleep takes
+  // whole milliseconds and may wake a tick late; the last two milliseconds
+  // are spent looking at the clock.
+  constexpr double kPaintEveryMs = 50;
   for (;;) {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&msg);
     const double leftMs = (utc.Serial() - NowUtc().Serial()) * 86400000.0;
     if (leftMs <= 0) return;
-    ::Sleep(leftMs > 3 ? static_cast<DWORD>(leftMs - 2) : 0);
+    ::Sleep(leftMs > 3 ? static_cast<DWORD>(std::min(leftMs - 2, kPaintEveryMs)) : 0);
   }
 }
 

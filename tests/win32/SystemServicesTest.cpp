@@ -72,6 +72,24 @@ TEST_F(SystemServicesTest, TheTimeChangeBroadcastReachesTopLevelWindows) {
   DestroyWindow(listener);
 }
 
+// A synchronisation's waits run on the window's thread: the windows paint
+// meanwhile, clicks and the like wait for the run to end.
+TEST_F(SystemServicesTest, WaitingPaintsTheWindowsAndLeavesTheirInputQueued) {
+  HWND window = CreateWindowExA(0, "STATIC", "waiting", WS_POPUP | WS_VISIBLE, 0, 0, 120, 40, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  InvalidateRect(window, nullptr, TRUE);
+  PostMessageA(window, WM_USER + 7, 0, 0);
+  const DateTime until = Sys().clock->NowUtc().AddSeconds(0.2);
+  Sys().clock->WaitUntilUtc(until);
+  EXPECT_GE(Sys().clock->NowUtc().Serial(), until.Serial());
+  RECT r;
+  EXPECT_FALSE(GetUpdateRect(window, &r, FALSE));
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, window, WM_USER + 7, WM_USER + 7, PM_REMOVE));
+  DestroyWindow(window);
+}
+
 TEST_F(SystemServicesTest, TimeZoneRecordIsTheSystems) {
   TIME_ZONE_INFORMATION expected{};
   const DWORD expectedId = GetTimeZoneInformation(&expected);
