@@ -394,7 +394,10 @@ class Tavrel:
     def start(self):
         """Starts the program through the driver, which waits for it: process
         ends when the program ends, with its exit code. From then on the
-        driver looks at this process's windows only."""
+        driver looks at this process's windows only. A copy this object
+        started before and that still runs (a test failed before it ended
+        it) is ended first: the new one would be a second copy and end."""
+        self.stop()
         self._starts += 1
         pid_file = os.path.join(self.work_dir, "program-%d.pid" % self._starts)
         exe = os.path.join(self.program_dir, "A_Tavrel.exe")

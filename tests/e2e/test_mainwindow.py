@@ -30,6 +30,9 @@ class MainWindowTest(unittest.TestCase):
         cls.server.stop()
 
     def start(self):
+        # A failing test must not leave its program running: the next start
+        # would be a second copy, which ends at once.
+        self.addCleanup(self.tavrel.stop)
         self.tavrel.start()
         self.tavrel.wait_window()
 

@@ -137,10 +137,20 @@ HWND WaitMain(const char* className, DWORD timeoutMs) {
   }
 }
 
+BOOL CALLBACK PrintProgramWindow(HWND hwnd, LPARAM process) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == static_cast<DWORD>(process))
+    std::printf("  the program has: %s, %s, \"%s\"\n", ClassOf(hwnd).c_str(),
+                IsWindowVisible(hwnd) ? "visible" : "hidden", OneLine(TextOf(hwnd)).c_str());
+  return TRUE;
+}
+
 HWND MainOrFail() {
   HWND hwnd = WaitMain(tavrel::kFormWindowClass, 2000);
   if (!hwnd) {
     std::printf("no window of class %s titled %s\n", tavrel::kFormWindowClass, FormTitle().c_str());
+    if (const DWORD process = ProgramUnderTest()) EnumWindows(PrintProgramWindow, process);
     std::exit(1);
   }
   return hwnd;
