@@ -148,6 +148,7 @@ void Win32ControlPeer::Create() {
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_.Id())), GetModuleHandleA(nullptr),
                           nullptr);
   if (!hwnd_) Raise(errOutOfMemory, "Unable to create the control " + control_.Name());
+  if (control_.Kind() == ControlKind::Label) labelText_ = control_.Caption();
   // Each control lies above those made before it in the form, so a frame
   // lies under the controls it holds and the background picture under all;
   // a window made late goes right below the next control that has one.
@@ -215,24 +216,25 @@ std::string Win32ControlPeer::WindowText() const {
 void Win32ControlPeer::ApplyCaption() {
   // A drop-down list shows its selected item, a date picker its date.
   if (control_.Kind() == ControlKind::ComboBox || control_.Kind() == ControlKind::DatePicker) return;
+  if (control_.Kind() == ControlKind::Label) return ApplyLabelCaption();
   if (WindowText() == control_.Caption()) return;
   echo_ = true;
-  if (control_.Kind() == ControlKind::Label) {
-    // The clock's labels change every second, and under Wine each window
-    // call is a round trip to its server. A hidden label (the header clock
-    // outside the small clock) takes its text when it shows. A static
-    // control paints itself inside WM_SETTEXT, a millisecond under Wine:
-    // the text is stored where the static keeps it and the label repaints
-    // with the window's next painting instead.
-    captionWaits_ = !(GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE);
-    if (!captionWaits_) {
-      DefWindowProcA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(control_.Caption().c_str()));
-      InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-  } else {
-    SetWindowTextA(hwnd_, control_.Caption().c_str());
-  }
+  SetWindowTextA(hwnd_, control_.Caption().c_str());
   echo_ = false;
+}
+
+// The clock's labels change every second, and under Wine each window call
+// is a round trip to its server. A label remembers the text its window has
+// instead of asking for it, and a hidden one (the header clock outside the
+// small clock) takes its text when it shows. A static control paints itself
+// inside WM_SETTEXT, a millisecond under Wine: the text is stored where the
+// static keeps it and the label repaints with the window's next painting.
+void Win32ControlPeer::ApplyLabelCaption() {
+  const std::string& caption = control_.Caption();
+  if (labelText_ == caption || !(GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE)) return;
+  DefWindowProcA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption.c_str()));
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  labelText_ = caption;
 }
 
 void Win32ControlPeer::ApplyValue() {
@@ -337,7 +339,7 @@ void Win32ControlPeer::ApplyVisible() {
   if (!hwnd_) return;
   const bool shown = ShownWithContainers(control_);
   ShowWindow(hwnd_, shown ? SW_SHOWNA : SW_HIDE);
-  if (shown && captionWaits_) ApplyCaption();
+  if (shown && control_.Kind() == ControlKind::Label) ApplyLabelCaption();
 }
 
 void Win32ControlPeer::ApplyEnabled() {

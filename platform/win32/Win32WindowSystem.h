@@ -204,6 +204,7 @@ class Win32ControlPeer : public ControlPeer {
   bool LiesInForm() const;
   void Create();
   void ApplyCaption();
+  void ApplyLabelCaption();
   void ApplyValue();
   void ApplyItems();
   void ApplyListIndex();
@@ -225,7 +226,7 @@ class Win32ControlPeer : public ControlPeer {
   unsigned behindGeneration_ = 0;
   bool echo_ = false;        // our own change is on its way back as a notification
   bool hasToolTip_ = false;
-  bool captionWaits_ = false;  // a hidden label's text, until it shows
+  std::string labelText_;  // a label's text as its window has it
 };
 
 class Win32TimerPeer : public TimerPeer {
