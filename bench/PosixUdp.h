@@ -18,6 +18,7 @@ class PosixClock : public IClock {
   DateTime Now() override { return NowUtc(); }
   DateTime NowUtc() override;
   void SetLocalTime(DateTime) override { Raise(errPermissionDenied); }
+  bool MaySetTime() override { return false; }
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override;
   uint32_t TickCount() override;

@@ -36,6 +36,7 @@ class RecordingClock : public IClock {
   DateTime Now() override { return real_.Now(); }
   DateTime NowUtc() override { return real_.NowUtc(); }
   void SetLocalTime(DateTime) override { calledAt = Clock::now(); }
+  bool MaySetTime() override { return true; }
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override { real_.WaitUntilUtc(utc); }
   uint32_t TickCount() override { return real_.TickCount(); }

@@ -39,6 +39,7 @@ class RecordingClock : public IClock {
     calledAt = Clock::now();
     offset = (to.Serial() - Now().Serial()) * 86400.0;
   }
+  bool MaySetTime() override { return true; }
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override {
     if (real_) real_->WaitUntilUtc(utc);

@@ -95,6 +95,11 @@ class IClock {
   // Sets the computer's local date and time. Throws RuntimeError when the
   // system refuses (no privilege, invalid time).
   virtual void SetLocalTime(DateTime localTime) = 0;
+  // Whether this process may set the clock at all: always on Windows 9x;
+  // on NT only when its account holds the right to change the system time
+  // (an ordinary user's does not), whether or not the right is switched on
+  // at the moment: setting the clock switches it on. Nothing is changed.
+  virtual bool MaySetTime() = 0;
   // Sends WM_TIMECHANGE (wParam 0, lParam 0) to every top-level window and
   // waits until they have seen it.
   virtual void BroadcastTimeChange() = 0;

@@ -33,6 +33,7 @@ class MemoryClock : public IClock {
   // UTC = local time + bias, the bias in minutes as the time zone's.
   DateTime NowUtc() override { return now.AddSeconds(utcBiasMinutes * 60.0); }
   void SetLocalTime(DateTime localTime) override;
+  bool MaySetTime() override { return maySetTime; }
   void BroadcastTimeChange() override { ++broadcasts; }
   // Waiting is the clock running on.
   void WaitUntilUtc(DateTime utc) override {
@@ -48,6 +49,9 @@ class MemoryClock : public IClock {
   // Decides whether a change is allowed; a refusal throws like the system
   // (error 70). Accepts everything by default.
   std::function<bool(DateTime from, DateTime to)> accept;
+  // An ordinary user's account on NT: false. Only what MaySetTime answers;
+  // `accept` decides what a change meets.
+  bool maySetTime = true;
   std::vector<DateTime> sets;
   int broadcasts = 0;
   int waits = 0;

@@ -4,6 +4,7 @@
 #include "platform/win32/Win32Convert.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tavrel {
 
@@ -36,6 +37,32 @@ void Win32Clock::SetLocalTime(DateTime localTime) {
     Raise(errPermissionDenied);
   Raise(errInvalidCall, WindowsMessage(error).empty() ? ErrorDescription(errInvalidCall)
                                                       : WindowsMessage(error));
+}
+
+bool Win32Clock::MaySetTime() {
+  // Windows 9x has no accounts that could be refused.
+  if (::GetVersion() & 0x80000000u) return true;
+  LUID right;
+  HANDLE token = nullptr;
+  if (!::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &right) ||
+      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+    return true;  // not known: setting the clock will tell
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size ? size : 1);
+  const bool read = size && ::GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
+  ::CloseHandle(token);
+  if (!read) return true;
+  // The right counts when the token holds it, switched on or not:
+  // SetLocalTime switches it on for the call (PrivilegeCheck would ask
+  // whether it is on already, and it is off by default, even for an
+  // administrator).
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+    const LUID& luid = held->Privileges[i].Luid;
+    if (luid.LowPart == right.LowPart && luid.HighPart == right.HighPart) return true;
+  }
+  return false;
 }
 
 void Win32Clock::BroadcastTimeChange() {

@@ -13,6 +13,7 @@ class Win32Clock : public IClock {
   DateTime Now() override;
   DateTime NowUtc() override;
   void SetLocalTime(DateTime localTime) override;
+  bool MaySetTime() override;
   void BroadcastTimeChange() override;
   void WaitUntilUtc(DateTime utc) override;
   uint32_t TickCount() override;
