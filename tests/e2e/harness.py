@@ -196,6 +196,7 @@ class Wine:
         # managed window.
         self.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
                   "/d", "N", "/f"], tag="managed")
+        self.run([os.path.join(SOURCE_DIR, "tests", "win32", "wine-fonts.sh")], tag="fonts")
 
     def run(self, args, timeout=60, tag="cmd", cwd=None):
         """Runs a command to its end; returns (exit code, output)."""
