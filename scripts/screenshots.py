@@ -13,8 +13,7 @@ that everything is readable and on the screen: docs/view-*-800x600.png.
 
 `./scripts/screenshots.py --windows-95` takes them at 96 DPI as Windows 95
 and NT 4.0 show them, with Wine reporting Windows 95 and the program doing
-without everything those refuse (MS Sans Serif instead of Tahoma among
-them): docs/view-*-96-win95.png."""
+without everything those refuse (Arial instead of Tahoma among them): docs/view-*-96-win95.png."""
 
 import atexit
 import os
@@ -93,6 +92,10 @@ def views(dpi, small=False, old=False):
     try:
         tavrel.start()
         tavrel.wait_window()
+        # The clock shows from the first tick on, a moment after the window.
+        deadline = time.monotonic() + 20
+        while not tavrel.text("lblTime") and time.monotonic() < deadline:
+            time.sleep(0.5)
         time.sleep(1.5)
         keep(tavrel.screenshot("compact"), "view-compact-%d.png" % dpi)
         tavrel.click("cmdInfo")

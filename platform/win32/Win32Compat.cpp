@@ -132,7 +132,7 @@ int SmoothStretchMode() {
 }
 
 std::string InstalledFace(const std::string& face) {
-  static const char kEveryVersion[] = "MS Sans Serif";
+  static const char kEveryVersion[] = "Arial";
   if (PretendsMissing(Feature::Tahoma) && lstrcmpiA(face.c_str(), "Tahoma") == 0) return kEveryVersion;
   bool found = false;
   HDC screen = GetDC(nullptr);

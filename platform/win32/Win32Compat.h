@@ -82,9 +82,10 @@ HCURSOR HandCursor();
 // COLORONCOLOR, which keeps whole pixels, is the best it does.
 int SmoothStretchMode();
 
-// The face to ask for: `face` when the system has it, else the face every
-// version has for dialog text ("MS Sans Serif"): Tahoma came with 98 and
-// 2000, and the font mapper would otherwise pick a wider face.
+// The face to ask for: `face` when the system has it, else Arial, the
+// TrueType face every version has. Tahoma came with 98 and 2000; MS Sans
+// Serif, the dialog face of 95 and NT 4.0, is a bitmap face of a few sizes
+// and would draw the 7-point labels at 8 points, too wide for their room.
 std::string InstalledFace(const std::string& face);
 
 // The quality a font is asked with: ClearType on XP and later (Windows

@@ -25,6 +25,8 @@ import os
 import re
 import sys
 
+from check_imports import load_tsv
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 LAYER = 'platform/win32'
@@ -35,14 +37,7 @@ TOKEN = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*
 
 
 def load_table(path):
-    rows = {}
-    with open(path, encoding='utf-8') as f:
-        header = f.readline().rstrip('\n').split('\t')
-        for line in f:
-            if line.strip() and not line.startswith('#'):
-                row = dict(zip(header, line.rstrip('\n').split('\t')))
-                rows[row['name']] = row
-    return rows
+    return {key[0]: row for key, row in load_tsv(path, ('name',)).items()}
 
 
 def newer_than_floor(row):

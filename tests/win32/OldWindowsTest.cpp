@@ -22,17 +22,6 @@ namespace {
 
 using compat::Feature;
 
-class Pretend {
- public:
-  explicit Pretend(Feature feature) : feature_(feature) { compat::PretendMissing(feature); }
-  ~Pretend() { compat::PretendMissing(feature_, false); }
-  Pretend(const Pretend&) = delete;
-  Pretend& operator=(const Pretend&) = delete;
-
- private:
-  Feature feature_;
-};
-
 // Collects what reaches the program's central error reporter.
 class Reports {
  public:
@@ -259,12 +248,11 @@ TEST(OldWindowsLookTest, WithoutHalftoneAShrunkPictureKeepsWholePixels) {
   Win32WindowSystem system;
   for (bool old : {false, true}) {
     SCOPED_TRACE(old ? "Windows 9x" : "NT");
-    compat::PretendMissing(Feature::HalftoneStretch, old);
+    Pretend pretend(Feature::HalftoneStretch, old);
     Canvas canvas(137, 58, RGB(0, 0, 0));
     ASSERT_TRUE(system.DrawPicture(canvas.dc(), IDB_PANEL, canvas.All()));
     EXPECT_EQ(old ? COLORONCOLOR : HALFTONE, GetStretchBltMode(canvas.dc()));
   }
-  compat::PretendMissing(Feature::HalftoneStretch, false);
 }
 
 std::string FaceOf(HFONT font) {
@@ -273,7 +261,7 @@ std::string FaceOf(HFONT font) {
   return info.lfFaceName;
 }
 
-TEST(OldWindowsLookTest, WithoutTahomaTheControlsGetTheDialogFontEveryVersionHas) {
+TEST(OldWindowsLookTest, WithoutTahomaTheControlsGetTheFaceEveryVersionHas) {
   const Font tahoma{"Tahoma", 8, false};
   {
     Win32WindowSystem system;
@@ -281,8 +269,8 @@ TEST(OldWindowsLookTest, WithoutTahomaTheControlsGetTheDialogFontEveryVersionHas
   }
   Pretend old(Feature::Tahoma);
   Win32WindowSystem system;
-  EXPECT_EQ("MS Sans Serif", FaceOf(system.FontOf(tahoma)));
-  EXPECT_EQ("MS Sans Serif", compat::InstalledFace("No Such Face At All"));
+  EXPECT_EQ("Arial", FaceOf(system.FontOf(tahoma)));
+  EXPECT_EQ("Arial", compat::InstalledFace("No Such Face At All"));
 }
 
 TEST(OldWindowsLookTest, WithoutTheVirtualScreenTheDesktopIsTheMainScreen) {

@@ -1,6 +1,7 @@
 // Helpers of the Windows tests: a scratch folder under the system's temp
-// folder, a scratch registry key, the question whether we run on Wine, and
-// a drawing surface whose pixels a test reads.
+// folder, a scratch registry key, the question whether we run on Wine, a
+// feature the program does without for a while, and a drawing surface whose
+// pixels a test reads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace tavrel {
@@ -50,6 +52,20 @@ class ScratchFolder {
 
  private:
   std::string path_;
+};
+
+// The feature counts as missing while this lives.
+class Pretend {
+ public:
+  explicit Pretend(compat::Feature feature, bool missing = true) : feature_(feature) {
+    compat::PretendMissing(feature, missing);
+  }
+  ~Pretend() { compat::PretendMissing(feature_, false); }
+  Pretend(const Pretend&) = delete;
+  Pretend& operator=(const Pretend&) = delete;
+
+ private:
+  compat::Feature feature_;
 };
 
 // A 32-bit drawing surface filled with one colour, read pixel by pixel.
