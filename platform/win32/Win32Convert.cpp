@@ -73,6 +73,14 @@ std::string WindowsMessage(DWORD windowsError) {
   return text;
 }
 
+void RaiseRefusal(DWORD windowsError) {
+  // Without the system-time privilege the system answers 1314; an ordinary
+  // user meets that, so it reads as the familiar "Permission denied".
+  if (windowsError == ERROR_PRIVILEGE_NOT_HELD || windowsError == ERROR_ACCESS_DENIED) Raise(errPermissionDenied);
+  const std::string message = WindowsMessage(windowsError);
+  Raise(errInvalidCall, message.empty() ? ErrorDescription(errInvalidCall) : message);
+}
+
 int MouseShift(WPARAM keys) {
   int shift = 0;
   if (keys & MK_SHIFT) shift |= vbShiftMask;

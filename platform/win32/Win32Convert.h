@@ -23,6 +23,11 @@ long FileErrorNumber(DWORD windowsError);
 // line break; "" when it has none.
 std::string WindowsMessage(DWORD windowsError);
 
+// Raises the run-time error of a change the system refused with this
+// error code: errPermissionDenied for a missing privilege or right,
+// errInvalidCall with the system's message otherwise.
+[[noreturn]] void RaiseRefusal(DWORD windowsError);
+
 // The keys and buttons of a mouse message's wParam in the runtime's
 // numbering (vbShiftMask ..., vbLeftButton ...).
 int MouseShift(WPARAM keys);
