@@ -141,6 +141,10 @@ bool DaylightAtUtc(const TimeZoneInformation& record, DateTime utc) {
   return start < end ? now >= start && now < end : now >= start || now < end;
 }
 
+int32_t BiasAtUtc(const TimeZoneInformation& record, DateTime utc) {
+  return record.Bias + (DaylightAtUtc(record, utc) ? record.DaylightBias : record.StandardBias);
+}
+
 bool SameRulesInYear(const TimeZoneInformation& a, const TimeZoneInformation& b, int year) {
   if (a.Bias + a.StandardBias != b.Bias + b.StandardBias) return false;
   if (HasDaylightTime(a) != HasDaylightTime(b)) return false;

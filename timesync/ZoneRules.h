@@ -93,6 +93,9 @@ bool HasDaylightTime(const TimeZoneInformation& record);
 // Whether the record's daylight time holds at a UTC moment.
 bool DaylightAtUtc(const TimeZoneInformation& record, DateTime utc);
 
+// The record's bias at a UTC moment: UTC = local time + this many minutes.
+int32_t BiasAtUtc(const TimeZoneInformation& record, DateTime utc);
+
 // Whether two records convert the same way in `year`: the same offsets
 // and the same moments of change.
 bool SameRulesInYear(const TimeZoneInformation& a, const TimeZoneInformation& b, int year);

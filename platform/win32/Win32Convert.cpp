@@ -45,6 +45,19 @@ SystemTime ToRecord(const SYSTEMTIME& st) {
   return r;
 }
 
+SYSTEMTIME FromRecord(const SystemTime& r) {
+  SYSTEMTIME st{};
+  st.wYear = r.wYear;
+  st.wMonth = r.wMonth;
+  st.wDayOfWeek = r.wDayOfWeek;
+  st.wDay = r.wDay;
+  st.wHour = r.wHour;
+  st.wMinute = r.wMinute;
+  st.wSecond = r.wSecond;
+  st.wMilliseconds = r.wMilliseconds;
+  return st;
+}
+
 long FileErrorNumber(DWORD windowsError) {
   switch (windowsError) {
     case ERROR_FILE_NOT_FOUND: return errFileNotFound;

@@ -14,7 +14,9 @@ namespace tavrel {
 // To the millisecond, both ways.
 SYSTEMTIME ToSystemTime(DateTime value);
 DateTime FromSystemTime(const SYSTEMTIME& st);
+// The record's SYSTEMTIME-shaped fields, field by field, both ways.
 SystemTime ToRecord(const SYSTEMTIME& st);
+SYSTEMTIME FromRecord(const SystemTime& r);
 
 // The run-time error number a failed file call stands for.
 long FileErrorNumber(DWORD windowsError);

@@ -6,19 +6,6 @@
 namespace tavrel {
 namespace {
 
-SYSTEMTIME FromRecord(const SystemTime& r) {
-  SYSTEMTIME st{};
-  st.wYear = r.wYear;
-  st.wMonth = r.wMonth;
-  st.wDayOfWeek = r.wDayOfWeek;
-  st.wDay = r.wDay;
-  st.wHour = r.wHour;
-  st.wMinute = r.wMinute;
-  st.wSecond = r.wSecond;
-  st.wMilliseconds = r.wMilliseconds;
-  return st;
-}
-
 // On NT the zone is written only with the system-time right switched on
 // (from Vista on, the time-zone right), and unlike SetLocalTime the call
 // does not switch it on itself. Switched on for the object's life and
