@@ -23,11 +23,17 @@ struct WindowKind {
   DWORD style;
 };
 
-WindowKind KindOf(ControlKind kind) {
-  switch (kind) {
+// A label at least this tall (two lines of 195 twips) has room for the
+// lines its words wrap into.
+constexpr long kTwoLinesTwips = 390;
+
+WindowKind KindOf(const Control& control) {
+  switch (control.Kind()) {
     // One line each: a text too long for its label is cut, never wrapped
     // into a second line that the label has no room for.
-    case ControlKind::Label: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
+    case ControlKind::Label:
+      if (control.Bounds().height >= kTwoLinesTwips) return {"STATIC", SS_LEFT | SS_NOTIFY};
+      return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
     // Owner-drawn, because a push button ignores its colour requests and the
     // program's buttons are light yellow.
     case ControlKind::Button: return {"BUTTON", BS_OWNERDRAW | WS_TABSTOP};
@@ -150,7 +156,7 @@ bool Win32ControlPeer::IsPicture() const {
 }
 
 void Win32ControlPeer::Create() {
-  const WindowKind kind = KindOf(control_.Kind());
+  const WindowKind kind = KindOf(control_);
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
   if (ShownWithContainers(control_)) style |= WS_VISIBLE;
   if (!EnabledWithContainers(control_)) style |= WS_DISABLED;
