@@ -2,6 +2,7 @@
 // and the broadcast that tells every other program the clock moved.
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Wait.h"
 
 #include <algorithm>
 #include <vector>
@@ -82,8 +83,7 @@ void Win32Clock::WaitUntilUtc(DateTime utc) {
   // are spent looking at the clock.
   constexpr double kPaintEveryMs = 50;
   for (;;) {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&msg);
+    PaintPendingWindows();
     const double leftMs = (utc.Serial() - NowUtc().Serial()) * 86400000.0;
     if (leftMs <= 0) return;
     ::Sleep(leftMs > 3 ? static_cast<DWORD>(std::min(leftMs - 2, kPaintEveryMs)) : 0);

@@ -61,5 +61,16 @@ HWND RootWindow(HWND window) {
   return window;
 }
 
+// ---------------------------------------------------------------------------
+// Behaviour forced by tests.
+
+namespace {
+bool g_pretend[static_cast<int>(Behaviour::Count)] = {};
+}  // namespace
+
+void Pretend(Behaviour behaviour, bool on) { g_pretend[static_cast<int>(behaviour)] = on; }
+
+bool Pretends(Behaviour behaviour) { return g_pretend[static_cast<int>(behaviour)]; }
+
 }  // namespace compat
 }  // namespace tavrel

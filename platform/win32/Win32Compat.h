@@ -42,5 +42,16 @@ const Winsock2Calls* Winsock2();
 // (the window itself when it is top-level); null for no window.
 HWND RootWindow(HWND window);
 
+// ---------------------------------------------------------------------------
+// Behaviour of older or more restricted systems that Wine does not show,
+// each switched on by a test so that the Windows layer acts as it must
+// there. The program itself never switches them on.
+enum class Behaviour {
+  WinInetIgnoresTimeouts,  // WinINet before IE 5.5: time-outs ignored on blocking calls
+  Count
+};
+void Pretend(Behaviour behaviour, bool on = true);
+bool Pretends(Behaviour behaviour);
+
 }  // namespace compat
 }  // namespace tavrel
