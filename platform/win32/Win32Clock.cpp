@@ -1,6 +1,7 @@
 // The computer's clock: read in local time and in UTC, set in local time,
 // and the broadcast that tells every other program the clock moved.
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Convert.h"
 #include "platform/win32/Win32Wait.h"
 
@@ -30,6 +31,8 @@ DateTime Win32Clock::NowUtc() {
 
 void Win32Clock::SetLocalTime(DateTime localTime) {
   const SYSTEMTIME st = ToSystemTime(localTime);
+  // As the system answers a token without the right (1314).
+  if (compat::Pretends(compat::Behaviour::NoClockRight)) Raise(errPermissionDenied);
   if (::SetLocalTime(&st)) return;
   const DWORD error = GetLastError();
   // Without the system-time privilege the system answers 1314; an ordinary
@@ -43,6 +46,7 @@ void Win32Clock::SetLocalTime(DateTime localTime) {
 bool Win32Clock::MaySetTime() {
   // Windows 9x has no accounts that could be refused.
   if (::GetVersion() & 0x80000000u) return true;
+  if (compat::Pretends(compat::Behaviour::NoClockRight)) return false;
   LUID right;
   HANDLE token = nullptr;
   if (!::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &right) ||

@@ -47,6 +47,7 @@ HWND RootWindow(HWND window);
 // each switched on by a test so that the Windows layer acts as it must
 // there. The program itself never switches them on.
 enum class Behaviour {
+  NoClockRight,            // an ordinary user on NT: the token lacks the system-time right
   WinInetIgnoresTimeouts,  // WinINet before IE 5.5: time-outs ignored on blocking calls
   Count
 };
