@@ -32,6 +32,8 @@ class Win32Udp : public IUdp {
  public:
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+  std::unique_ptr<IUdpSocket> Listen(NetAddress::Family family, uint16_t port,
+                                     std::function<void(uint32_t)> readable) override;
 };
 
 class Win32Random : public IRandom {

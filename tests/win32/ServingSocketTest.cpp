@@ -1,0 +1,180 @@
+// The serving sockets of the UDP service under Wine: a datagram sent to the
+// port is announced between window events with the tick it came at, taken
+// without waiting and answered; a port held by another socket is in use;
+// Winsock 1.1 alone serves IPv4; IPv6 is served beside IPv4 where the
+// system has it; and the whole NTP server answers a request on loopback.
+// The platform headers go before <winsock2.h>, which brings <windows.h>.
+#include "platform/Forms.h"
+#include "platform/Platform.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <functional>
+#include <optional>
+
+#include "LoopbackSocket.h"
+#include "Win32TestSupport.h"
+#include "platform/win32/Win32Compat.h"
+#include "timesync/NtpServer.h"
+
+namespace tavrel {
+namespace {
+
+// A port nobody holds right now: the system's choice for a socket that
+// goes again at once.
+uint16_t FreePort() {
+  uint16_t port = 0;
+  SOCKET s = BindLoopback(SOCK_DGRAM, IPPROTO_UDP, port);
+  closesocket(s);
+  return port;
+}
+
+// Lets window events run until `done` or two seconds passed.
+bool PumpUntil(const std::function<bool()>& done) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > 2000) return false;
+    Sys().windows->WaitForEvents(20);
+  }
+  return true;
+}
+
+// A client's socket on 127.0.0.1 that sends and waits for one answer.
+class Client {
+ public:
+  Client() { socket_ = BindLoopback(SOCK_DGRAM, IPPROTO_UDP, port_); }
+  ~Client() { closesocket(socket_); }
+  uint16_t Port() const { return port_; }
+  void Send(uint16_t to, const std::string& bytes) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(to);
+    sendto(socket_, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&address),
+           sizeof address);
+  }
+  // The answer, pumping window events meanwhile (the server answers there).
+  std::optional<std::string> Answer() {
+    std::optional<std::string> got;
+    PumpUntil([&] {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(socket_, &readable);
+      timeval none{0, 0};
+      if (select(0, &readable, nullptr, nullptr, &none) != 1) return false;
+      char buffer[512];
+      const int n = recv(socket_, buffer, sizeof buffer, 0);
+      if (n >= 0) got = std::string(buffer, n);
+      return true;
+    });
+    return got;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  uint16_t port_ = 0;
+};
+
+class ServingSocketTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InstallWin32Platform(); }
+  void SetUp() override {
+    WSADATA data;
+    WSAStartup(MAKEWORD(1, 1), &data);
+  }
+  void TearDown() override { WSACleanup(); }
+  IUdp& udp = *Sys().udp;
+};
+
+TEST_F(ServingSocketTest, ADatagramIsAnnouncedBetweenWindowEventsAndAnswered) {
+  const uint16_t port = FreePort();
+  std::unique_ptr<IUdpSocket> server;
+  std::optional<Datagram> got;
+  uint32_t announcedTick = 0;
+  server = udp.Listen(NetAddress::IPv4, port, [&](uint32_t readyTick) {
+    announcedTick = readyTick;
+    got = server->Receive(0);
+  });
+  Client client;
+  const DWORD sentTick = GetTickCount();
+  client.Send(port, "hello");
+  ASSERT_TRUE(PumpUntil([&] { return got.has_value(); }));
+  EXPECT_EQ("hello", got->bytes);
+  EXPECT_EQ("127.0.0.1", got->from.Text());
+  EXPECT_EQ(client.Port(), got->fromPort);
+  // The tick of the announcement is the datagram's, not the pump's.
+  EXPECT_LE(static_cast<uint32_t>(announcedTick - sentTick), 1000u);
+  server->SendTo(got->from, got->fromPort, "back");
+  EXPECT_EQ("back", client.Answer().value_or("<none>"));
+  // Nothing more waiting: a look finds nothing and does not wait.
+  EXPECT_FALSE(server->Receive(0));
+}
+
+TEST_F(ServingSocketTest, APortAnotherSocketHoldsIsInUse) {
+  const uint16_t port = FreePort();
+  auto first = udp.Listen(NetAddress::IPv4, port, [](uint32_t) {});
+  EXPECT_EQ(errPortInUse, ErrorOf([&] { udp.Listen(NetAddress::IPv4, port, [](uint32_t) {}); }));
+  first.reset();
+  EXPECT_EQ(0, ErrorOf([&] { udp.Listen(NetAddress::IPv4, port, [](uint32_t) {}); }));
+}
+
+TEST_F(ServingSocketTest, WinsockOnePointOneAloneServesIpv4) {
+  compat::PretendMissing(compat::Feature::Winsock2);
+  const uint16_t port = FreePort();
+  int announced = 0;
+  std::unique_ptr<IUdpSocket> server;
+  server = udp.Listen(NetAddress::IPv4, port, [&](uint32_t) {
+    while (server->Receive(0)) ++announced;
+  });
+  Client client;
+  client.Send(port, "one");
+  client.Send(port, "two");
+  EXPECT_TRUE(PumpUntil([&] { return announced == 2; }));
+  compat::PretendMissing(compat::Feature::Winsock2, false);
+}
+
+TEST_F(ServingSocketTest, TheNtpServerAnswersOnBothFamiliesOfLoopback) {
+  const uint16_t port = FreePort();
+  NtpServer server;
+  server.Serve(port);
+  ASSERT_TRUE(server.Serving());
+  std::string request(48, '\0');
+  request[0] = 0x23;
+  request[47] = 0x5A;
+  Client client;
+  client.Send(port, request);
+  const auto reply = client.Answer();
+  ASSERT_TRUE(reply);
+  ASSERT_EQ(48u, reply->size());
+  EXPECT_EQ(0xE4, static_cast<unsigned char>((*reply)[0]));  // unsynchronised, version 4, server
+  EXPECT_EQ(16, (*reply)[1]);
+  EXPECT_EQ(request.substr(40), reply->substr(24, 8));
+  std::printf("the NTP server on port %u: IPv6 %s, precision %d\n", port, server.ServingIpv6() ? "too" : "not",
+              static_cast<signed char>((*reply)[3]));
+
+  if (!server.ServingIpv6()) GTEST_SKIP() << "no IPv6 sockets here";
+  SOCKET six = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in6 to{};
+  to.sin6_family = AF_INET6;
+  to.sin6_addr.s6_addr[15] = 1;
+  to.sin6_port = htons(port);
+  sendto(six, request.data(), 48, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  std::optional<int> got;
+  PumpUntil([&] {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(six, &readable);
+    timeval none{0, 0};
+    if (select(0, &readable, nullptr, nullptr, &none) != 1) return false;
+    char buffer[64];
+    got = recv(six, buffer, sizeof buffer, 0);
+    return true;
+  });
+  closesocket(six);
+  EXPECT_EQ(48, got.value_or(-1));
+}
+
+}  // namespace
+}  // namespace tavrel
