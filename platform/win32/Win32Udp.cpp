@@ -149,22 +149,29 @@ class Win32UdpSocket : public IUdpSocket {
       const int ready = select(0, &readable, nullptr, nullptr, &wait);
       if (ready == SOCKET_ERROR) RaiseSocketError(WSAGetLastError());
       if (ready == 0) return std::nullopt;
-
-      char buffer[kMaxDatagram];
-      sockaddr_storage from;
-      int fromLength = sizeof from;
-      int got = recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-      if (got == SOCKET_ERROR) {
-        const int error = WSAGetLastError();
-        if (error == WSAECONNRESET) continue;  // see the constructor: no datagram, wait on
-        if (error != WSAEMSGSIZE) RaiseSocketError(error);
-        got = kMaxDatagram;  // a longer datagram arrives cut, as the interface says
-      }
-      Datagram datagram;
-      if (!FromSockaddr(reinterpret_cast<sockaddr*>(&from), datagram.from, datagram.fromPort)) continue;
-      datagram.bytes.assign(buffer, static_cast<std::size_t>(got));
-      return datagram;
+      if (std::optional<Datagram> datagram = TakeOne()) return datagram;
     }
+  }
+
+ protected:
+  // One recvfrom: the datagram, or nothing when the call gave none (an
+  // ICMP reset of an earlier send, a sender of another family, nothing
+  // waiting at a non-blocking socket).
+  std::optional<Datagram> TakeOne() {
+    char buffer[kMaxDatagram];
+    sockaddr_storage from;
+    int fromLength = sizeof from;
+    int got = recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (got == SOCKET_ERROR) {
+      const int error = WSAGetLastError();
+      if (error == WSAECONNRESET || error == WSAEWOULDBLOCK) return std::nullopt;  // see the constructor
+      if (error != WSAEMSGSIZE) RaiseSocketError(error);
+      got = kMaxDatagram;  // a longer datagram arrives cut, as the interface says
+    }
+    Datagram datagram;
+    if (!FromSockaddr(reinterpret_cast<sockaddr*>(&from), datagram.from, datagram.fromPort)) return std::nullopt;
+    datagram.bytes.assign(buffer, static_cast<std::size_t>(got));
+    return datagram;
   }
 
  private:
@@ -270,6 +277,12 @@ class Win32UdpListener : public Win32UdpSocket {
       RaiseSocketError(WSAGetLastError());
     g_listeners.push_back(this);
   }
+  // The socket does not block since WSAAsyncSelect: a look needs no
+  // select() first, which under load costs more than the receive itself.
+  std::optional<Datagram> Receive(unsigned timeoutMs) override {
+    return timeoutMs == 0 ? TakeOne() : Win32UdpSocket::Receive(timeoutMs);
+  }
+
   ~Win32UdpListener() override {
     // A notice already posted for this socket finds no listener and is
     // dropped.
@@ -293,7 +306,8 @@ class Win32UdpListener : public Win32UdpSocket {
 // the listener can tell how long it waited.
 LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kSocketMessage) return DefWindowProcA(window, message, wParam, lParam);
-  if (WSAGETSELECTEVENT(lParam) == FD_READ) Win32UdpListener::Notify(static_cast<SOCKET>(wParam), static_cast<DWORD>(GetMessageTime()));
+  if (WSAGETSELECTEVENT(lParam) == FD_READ)
+    Win32UdpListener::Notify(static_cast<SOCKET>(wParam), static_cast<DWORD>(GetMessageTime()));
   return 0;
 }
 

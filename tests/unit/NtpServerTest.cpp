@@ -283,6 +283,22 @@ TEST_F(NtpServerTest, RequestsThatWaitedBehindOtherWorkAreDroppedNotAnsweredLate
   EXPECT_TRUE(Ask(Request(4, 3), kClient, now - NtpServer::kLateMs));
 }
 
+TEST_F(NtpServerTest, TheReceiveTimeIsPutBackToTheAnnouncementBeyondOneTickStep) {
+  server.NoteSynchronised(Quality());
+  const DateTime now = sys.clock.NowUtc();
+  // The memory tick stands still: its step is taken as 16 ms, and 50 ms of
+  // waiting put the receive time back by 34 ms; the transmit time stays.
+  const auto reply = Ask(Request(4, 3), kClient, sys.clock.TickCount() - 50);
+  ASSERT_TRUE(reply);
+  EXPECT_NEAR(-0.034, NtpSeconds(ToNtpTimestamp(now), Get64(*reply, 32)), 1e-6);
+  EXPECT_EQ(ToNtpTimestamp(now), Get64(*reply, 40));
+  // Within one step nothing is taken off.
+  const auto prompt = Ask(Request(4, 3), NetAddress::V4(192, 0, 2, 9), sys.clock.TickCount() - 16);
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(ToNtpTimestamp(now), Get64(*prompt, 32));
+}
+
+
 // ---------------------------------------------------------------------------
 // Sockets
 
@@ -353,6 +369,23 @@ class SteppingClock : public MemoryClock {
   double step_, elapsed_ = 0;
   DateTime start_ = MakeDateTime(2026, 1, 1, 0, 0, 0);
 };
+
+// A tick that moves by `step` ms every 1000 readings.
+class SteppingTick : public MemoryClock {
+ public:
+  explicit SteppingTick(uint32_t step) : step_(step) {}
+  uint32_t TickCount() override { return ++reads_ / 1000 * step_; }
+
+ private:
+  uint32_t step_, reads_ = 0;
+};
+
+TEST(TickStepTest, IsTheSmallestMoveOfTheTick) {
+  SteppingTick tick(10);
+  EXPECT_EQ(10u, MeasureTickStep(tick));
+  MemoryClock still;
+  EXPECT_EQ(16u, MeasureTickStep(still));
+}
 
 TEST(ClockPrecisionTest, IsTheClocksStepRoundedUpToAPowerOfTwo) {
   for (const auto& [step, precision] : {std::pair{0.055, -4}, std::pair{0.015625, -6}, std::pair{0.010, -6},

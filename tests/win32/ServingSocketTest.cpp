@@ -100,12 +100,16 @@ TEST_F(ServingSocketTest, ADatagramIsAnnouncedBetweenWindowEventsAndAnswered) {
   Client client;
   const DWORD sentTick = GetTickCount();
   client.Send(port, "hello");
+  // The window is busy elsewhere for a while.
+  Sleep(500);
   ASSERT_TRUE(PumpUntil([&] { return got.has_value(); }));
   EXPECT_EQ("hello", got->bytes);
   EXPECT_EQ("127.0.0.1", got->from.Text());
   EXPECT_EQ(client.Port(), got->fromPort);
   // The tick of the announcement is the datagram's, not the pump's.
-  EXPECT_LE(static_cast<uint32_t>(announcedTick - sentTick), 1000u);
+  std::printf("announced %lu ms after the send, taken %lu ms after\n",
+              static_cast<unsigned long>(announcedTick - sentTick), static_cast<unsigned long>(GetTickCount() - sentTick));
+  EXPECT_LT(static_cast<uint32_t>(announcedTick - sentTick), 250u);
   server->SendTo(got->from, got->fromPort, "back");
   EXPECT_EQ("back", client.Answer().value_or("<none>"));
   // Nothing more waiting: a look finds nothing and does not wait.
