@@ -1,23 +1,19 @@
 // The serving sockets of the UDP service under Wine: a datagram sent to the
-// port is announced between window events with the tick it came at, taken
-// without waiting and answered; a port held by another socket is in use;
-// Winsock 1.1 alone serves IPv4; IPv6 is served beside IPv4 where the
-// system has it; and the whole NTP server answers a request on loopback.
+// port is announced between window events with the tick it came at (not
+// when the window got to it), taken without waiting and answered; a port
+// held by another socket is in use. The NTP server on them is
+// tests/e2e/test_ntpserver.py's.
 // The platform headers go before <winsock2.h>, which brings <windows.h>.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 
-#include <cstring>
 #include <functional>
 #include <optional>
 
 #include "LoopbackSocket.h"
 #include "Win32TestSupport.h"
-#include "platform/win32/Win32Compat.h"
-#include "timesync/NtpServer.h"
 
 namespace tavrel {
 namespace {
@@ -122,62 +118,6 @@ TEST_F(ServingSocketTest, APortAnotherSocketHoldsIsInUse) {
   EXPECT_EQ(errPortInUse, ErrorOf([&] { udp.Listen(NetAddress::IPv4, port, [](uint32_t) {}); }));
   first.reset();
   EXPECT_EQ(0, ErrorOf([&] { udp.Listen(NetAddress::IPv4, port, [](uint32_t) {}); }));
-}
-
-TEST_F(ServingSocketTest, WinsockOnePointOneAloneServesIpv4) {
-  compat::PretendMissing(compat::Feature::Winsock2);
-  const uint16_t port = FreePort();
-  int announced = 0;
-  std::unique_ptr<IUdpSocket> server;
-  server = udp.Listen(NetAddress::IPv4, port, [&](uint32_t) {
-    while (server->Receive(0)) ++announced;
-  });
-  Client client;
-  client.Send(port, "one");
-  client.Send(port, "two");
-  EXPECT_TRUE(PumpUntil([&] { return announced == 2; }));
-  compat::PretendMissing(compat::Feature::Winsock2, false);
-}
-
-TEST_F(ServingSocketTest, TheNtpServerAnswersOnBothFamiliesOfLoopback) {
-  const uint16_t port = FreePort();
-  NtpServer server;
-  server.Serve(port);
-  ASSERT_TRUE(server.Serving());
-  std::string request(48, '\0');
-  request[0] = 0x23;
-  request[47] = 0x5A;
-  Client client;
-  client.Send(port, request);
-  const auto reply = client.Answer();
-  ASSERT_TRUE(reply);
-  ASSERT_EQ(48u, reply->size());
-  EXPECT_EQ(0xE4, static_cast<unsigned char>((*reply)[0]));  // unsynchronised, version 4, server
-  EXPECT_EQ(16, (*reply)[1]);
-  EXPECT_EQ(request.substr(40), reply->substr(24, 8));
-  std::printf("the NTP server on port %u: IPv6 %s, precision %d\n", port, server.ServingIpv6() ? "too" : "not",
-              static_cast<signed char>((*reply)[3]));
-
-  if (!server.ServingIpv6()) GTEST_SKIP() << "no IPv6 sockets here";
-  SOCKET six = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in6 to{};
-  to.sin6_family = AF_INET6;
-  to.sin6_addr.s6_addr[15] = 1;
-  to.sin6_port = htons(port);
-  sendto(six, request.data(), 48, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  std::optional<int> got;
-  PumpUntil([&] {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(six, &readable);
-    timeval none{0, 0};
-    if (select(0, &readable, nullptr, nullptr, &none) != 1) return false;
-    char buffer[64];
-    got = recv(six, buffer, sizeof buffer, 0);
-    return true;
-  });
-  closesocket(six);
-  EXPECT_EQ(48, got.value_or(-1));
 }
 
 }  // namespace
