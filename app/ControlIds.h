@@ -59,6 +59,9 @@ enum ControlId : int {
   IDC_Label14,
   IDC_Label15,
   IDC_Label16,
+  // The source the program sets its own clock from while it serves NTP.
+  IDC_cboServerSource,
+  IDC_txtNtpServer,
   IDC_optTimeSource = 1140,  // elements 0 to 2
 
   // Time-zone panel.

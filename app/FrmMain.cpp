@@ -9,6 +9,7 @@
 #include "app/PictureIds.h"
 #include "support/ErrorDisplay.h"
 #include "support/ErrorTrap.h"
+#include "timesync/NtpServer.h"
 #include "timesync/ZoneRules.h"
 
 namespace tavrel {
@@ -55,14 +56,16 @@ FrmMain::FrmMain()
       ErrorIndicator(*this, IDC_ErrorIndicator, K::PictureBox, "ErrorIndicator", {3900, 1560, 120, 135}),
       cmdChangeTimeZone(*this, IDC_cmdChangeTimeZone, K::Button, "cmdChangeTimeZone", {120, 1920, 1815, 255}),
       cmdNewVersion(*this, IDC_cmdNewVersion, K::Button, "cmdNewVersion", {2100, 1920, 1875, 255}),
-      Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 1575}),
+      Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 1815}),
       optTimeSource(*this, IDC_optTimeSource, K::OptionButton, "optTimeSource", &Frame3),
-      txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 780, 2520, 285}, &Frame3),
-      Label13(*this, IDC_Label13, K::Label, "Label13", {360, 825, 840, 195}, &Frame3),
-      Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1095, 3375, 195}, &Frame3),
-      Label15(*this, IDC_Label15, K::Label, "Label15", {120, 1320, 3615, 195}, &Frame3),
-      Label16(*this, IDC_Label16, K::Label, "Label16", {2640, 1335, 1080, 195}, &Frame3),
-      Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 3900, 3855, 2730}),
+      txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 960, 2520, 285}, &Frame3),
+      Label13(*this, IDC_Label13, K::Label, "Label13", {360, 1005, 840, 195}, &Frame3),
+      Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1305, 3375, 195}, &Frame3),
+      Label15(*this, IDC_Label15, K::Label, "Label15", {120, 1560, 3615, 195}, &Frame3),
+      Label16(*this, IDC_Label16, K::Label, "Label16", {360, 1305, 840, 195}, &Frame3),
+      cboServerSource(*this, IDC_cboServerSource, K::ComboBox, "cboServerSource", {1200, 1260, 1215, 285}, &Frame3),
+      txtNtpServer(*this, IDC_txtNtpServer, K::TextBox, "txtNtpServer", {2475, 1260, 1245, 285}, &Frame3),
+      Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 4140, 3855, 2730}),
       chkStartWithWindow(*this, IDC_chkStartWithWindow, K::CheckBox, "chkStartWithWindow", {120, 240, 1815, 195}, &Frame2),
       chkStartInSysTray(*this, IDC_chkStartInSysTray, K::CheckBox, "chkStartInSysTray", {2040, 240, 1755, 195}, &Frame2),
       chkTimeSync(*this, IDC_chkTimeSync, K::CheckBox, "chkTimeSync", {120, 480, 1815, 195}, &Frame2),
@@ -78,7 +81,7 @@ FrmMain::FrmMain()
       txtTimeCorrection(*this, IDC_txtTimeCorrection, K::TextBox, "txtTimeCorrection", {1920, 1770, 660, 285}, &Frame2),
       Label3(*this, IDC_Label3, K::Label, "Label3", {2640, 1800, 720, 195}, &Frame2),
       chkDT(*this, IDC_chkDT, K::CheckBox, "chkDT", {120, 2160, 3615, 195}, &Frame2),
-      Label11(*this, IDC_Label11, K::Label, "Label11", {2640, 6780, 885, 195}),
+      Label11(*this, IDC_Label11, K::Label, "Label11", {2640, 7020, 885, 195}),
       Frame1(*this, IDC_Frame1, K::Frame, "Frame1", {4185, 30, 3855, 2160}),
       Label8(*this, IDC_Label8, K::Label, "Label8", {120, 240, 1860, 195}, &Frame1),
       lblInfo(*this, IDC_lblInfo, K::Label, "lblInfo"),
@@ -182,18 +185,25 @@ void FrmMain::DesignOptions() {
   cmdNewVersion.SetCaption("Check for new version");
 
   Frame3.SetCaption("Time Source:");
-  // The web pages or an NTP server; acting as a server is not offered, so
-  // the client takes its place in the second row.
-  for (int i = 0; i < 3; ++i) optTimeSource.Add(i, {120, 240 + 240L * (i == 2 ? 1 : i), 3615, 195});
+  // The web pages, serving NTP to the local network (while the clock is
+  // set from the web or an NTP server), or an NTP server.
+  for (int i = 0; i < 3; ++i) optTimeSource.Add(i, {120, 240 + 240L * i, 3615, 195});
   optTimeSource(0).SetCaption("direct Internet access (modem, LAN, etc.)");
   optTimeSource(0).SetValue(-1);
   optTimeSource(1).SetCaption("act as a NTP server for a local network");
-  optTimeSource(1).SetVisible(false);
   optTimeSource(2).SetCaption("NTP client within a local network");
   Label13.SetCaption("address :");
   Label14.SetCaption("Port : 123");
-  // The outcome of the last NTP run.
+  // In Label14's row while the program serves: where its own time comes
+  // from. The outcome of the last run or of serving is Label15.
+  Label16.SetCaption("sync from :");
   Label16.SetVisible(false);
+  cboServerSource.AddItem("web servers");
+  cboServerSource.AddItem("NTP server");
+  cboServerSource.SetListIndex(0);
+  cboServerSource.SetVisible(false);
+  txtNtpServer.SetVisible(false);
+  txtNtpServer.SetEnabled(false);
 
   Frame2.SetCaption("Options:");
   chkStartWithWindow.SetCaption("Start with Windows");
@@ -274,6 +284,8 @@ void FrmMain::Connect() {
   lblShowAbout.Click = [this] { lblShowAbout_Click(); };
   txtPeriodic.Change = [this] { txtPeriodic_Change(); };
   txtIPaddress.Change = [this] { txtIPaddress_Change(); };
+  for (int i = 0; i < 3; ++i) optTimeSource(i).Click = [this, i] { optTimeSource_Click(i); };
+  cboServerSource.Click = [this] { cboServerSource_Click(); };
   cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
   cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
   cmdUpdateRules.Click = [this] { cmdUpdateRules_Click(); };

@@ -17,6 +17,7 @@
 
 namespace tavrel {
 
+class NtpServer;
 struct ZoneRulesState;
 enum class ZoneChangeOutcome;
 
@@ -98,6 +99,17 @@ class FrmMain : public Form, public IErrorDisplay {
   // The NTP server's address box shows the port it will ask.
   void txtIPaddress_Change();
 
+  // The NTP server for the local network (timesync/FrmMainNtpServer.cpp):
+  // the time source's rows, the source the program sets its own clock from
+  // while it serves, and the server started or stopped as the options say.
+  void optTimeSource_Click(int index);
+  void cboServerSource_Click();
+  void ShowTimeSourceRows();
+  void ApplyNtpServer();
+  // Seconds a synchronisation counts for the server: 4 periods, or a day.
+  double ServedMaxAgeSeconds();
+  NtpServer& LanNtpServer();
+
   // The stored settings.
   void Load_Registry();
   void Save_Registry();
@@ -155,6 +167,8 @@ class FrmMain : public Form, public IErrorDisplay {
   Control Label14;
   Control Label15;
   Control Label16;
+  Control cboServerSource;
+  Control txtNtpServer;
   Control Frame2;
   Control chkStartWithWindow;
   Control chkStartInSysTray;
@@ -242,6 +256,11 @@ class FrmMain : public Form, public IErrorDisplay {
   uint32_t lastRunEndTick_ = 0;
   // The tray object, raising 91 when there is none.
   frmSysTray& SysTray();
+  // Made on first use; the last time source chosen other than serving
+  // (0 the web, 2 an NTP server); the server's failure the log has seen.
+  std::unique_ptr<NtpServer> ntpServer_;
+  int syncSource_ = 0;
+  std::string reportedServerFailure_;
 };
 
 }  // namespace tavrel

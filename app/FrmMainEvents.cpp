@@ -43,6 +43,9 @@ void FrmMain::Form_Load() {
     else Show();
   });
   ReadTimeZone();
+  // Serving before the start-up run: until it succeeds, the clients hear
+  // that the clock is not synchronised.
+  trap(65, [&] { ApplyNtpServer(); });
   trap(70, [&] {
     if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
   });
@@ -123,6 +126,7 @@ void FrmMain::cmdOptions_Click() {
   trap(60, [&] { SetHeight(kCompactHeight); });
   trap(70, [&] { SetWidth(kMainWidth); });
   trap(80, [&] { Save_Registry(); });
+  trap(90, [&] { ApplyNtpServer(); });
 }
 
 // From any view but the compact one this returns to the compact view; from

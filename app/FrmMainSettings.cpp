@@ -78,14 +78,22 @@ void FrmMain::Load_Registry() {
   trap(160, [&] { chkDT.SetValue(ReadInteger("chkDT", 1)); });
   trap(170, [&] { optusnavy.SetValue(ReadTruth("optusnavy", true) ? -1 : 0); });
   trap(180, [&] { optebay.SetValue(ReadTruth("optebay", false) ? -1 : 0); });
-  // The time source: 0 the web pages, 2 the NTP server in the address box
-  // (1, serving NTP, is not offered).
+  // The time source: 0 the web pages, 1 serving NTP on the port in the
+  // address box, 2 the NTP server in the address box.
   trap(190, [&] {
     const int source = ReadInteger("optTimeSource", 0);
-    if (source != 0 && source != 2) Raise(errInvalidPropertyValue);
+    if (source < 0 || source > 2) Raise(errInvalidPropertyValue);
     optTimeSource(source).SetValue(-1);
   });
   trap(200, [&] { txtIPaddress.SetText(Read("txtIPaddress", "")); });
+  // While serving, the program's own source: 0 the web, 1 the NTP server
+  // in txtNtpServer.
+  trap(210, [&] {
+    const int index = ReadInteger("cboServerSource", 0);
+    if (index != 0 && index != 1) Raise(errInvalidPropertyValue);
+    cboServerSource.SetListIndex(index);
+  });
+  trap(220, [&] { txtNtpServer.SetText(Read("txtNtpServer", "")); });
 }
 
 // The window opens compact whatever its stored height (Main sets it), so
@@ -122,8 +130,10 @@ void FrmMain::Save_Registry() {
   trap(150, [&] { Write("chkDT", CStr(chkDT.Value())); });
   trap(160, [&] { Write("optusnavy", truth(optusnavy)); });
   trap(170, [&] { Write("optebay", truth(optebay)); });
-  trap(180, [&] { Write("optTimeSource", optTimeSource(2).Value() ? "2" : "0"); });
+  trap(180, [&] { Write("optTimeSource", optTimeSource(1).Value() ? "1" : optTimeSource(2).Value() ? "2" : "0"); });
   trap(190, [&] { Write("txtIPaddress", txtIPaddress.Text()); });
+  trap(200, [&] { Write("cboServerSource", CStr(cboServerSource.ListIndex())); });
+  trap(210, [&] { Write("txtNtpServer", txtNtpServer.Text()); });
 }
 
 }  // namespace tavrel

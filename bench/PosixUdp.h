@@ -10,6 +10,10 @@ class PosixUdp : public IUdp {
  public:
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+  // The benchmark has no window thread to run a server on.
+  std::unique_ptr<IUdpSocket> Listen(NetAddress::Family, uint16_t, std::function<void(uint32_t)>) override {
+    Raise(errSocketFailure, "No serving sockets in the benchmark");
+  }
 };
 
 // UTC only: the benchmark never reads local time nor sets the clock.

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -178,8 +179,8 @@ struct Datagram {
   uint16_t fromPort = 0;
 };
 
-// A datagram socket bound to an ephemeral local port of every interface,
-// closed when the object goes.
+// A datagram socket bound to a local port of every interface (an ephemeral
+// one, unless IUdp::Listen chose it), closed when the object goes.
 class IUdpSocket {
  public:
   virtual ~IUdpSocket() = default;
@@ -206,6 +207,17 @@ class IUdp {
   // errSocketFailure when the system has no such sockets (no IPv6, say) or
   // none is left.
   virtual std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) = 0;
+  // Opens a datagram socket on `port` of every address of `family`: the
+  // serving side of a protocol, on the window's thread. `readable` runs
+  // between window events whenever datagrams wait, with the tick
+  // (IClock::TickCount) at which the system said so, so that a receiver
+  // held up by other work can tell how long they waited; Receive(0) takes
+  // them without waiting, and `readable` runs again while some are left.
+  // Throws RuntimeError errPortInUse when another socket holds the port,
+  // errSocketFailure when the system has no sockets of the family or
+  // refuses.
+  virtual std::unique_ptr<IUdpSocket> Listen(NetAddress::Family family, uint16_t port,
+                                             std::function<void(uint32_t readyTick)> readable) = 0;
 };
 
 // Unpredictable numbers for values an attacker must not guess (the nonce

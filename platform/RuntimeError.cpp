@@ -24,6 +24,7 @@ const char* ErrorDescription(long number) {
     case errInetTimeout: return "Request timed out";
     case errInetFailure: return "Unable to connect to remote host";
     case errHostNotFound: return "Host not found";
+    case errPortInUse: return "Address already in use";
     case errSocketFailure: return "Network socket error";
     case errNtpBadReply: return "Invalid NTP reply";
     case errNtpKissOfDeath: return "NTP kiss-o'-death";

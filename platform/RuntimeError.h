@@ -32,6 +32,7 @@ enum ErrorNumber : long {
   errInetTimeout = 35761,      // "Request timed out"
   errInetFailure = 35764,      // "Still executing last request" / transfer failures
   errHostNotFound = 11001,     // "Host not found": Winsock's number for it
+  errPortInUse = 10048,        // "Address already in use": Winsock's number for it
   // The program's own errors, numbered from vbObjectError + 513 as
   // application-defined errors are; the description names the case.
   errSocketFailure = -2147221504 + 513,   // "Network socket error"

@@ -12,6 +12,7 @@
 #include "support/Text.h"
 #include "support/VRN_ErrorLog.h"
 #include "support/Waits.h"
+#include "timesync/NtpServer.h"
 #include "timesync/Sntp.h"
 #include "timesync/VRN_TimeSync.h"
 
@@ -88,12 +89,14 @@ void FrmMain::txtTimeCorrection_LostFocus() {
 }
 
 // A text that is no server address yet (the user may be typing) shows the
-// standard port; the run reports it when it is still wrong then.
+// standard port; the run reports it when it is still wrong then. While
+// the program serves, the box holds the port to serve on.
 void FrmMain::txtIPaddress_Change() {
   ErrorTrap trap(kSourceMain, "txtIPaddress_Change of Formular FrmMain");
   uint16_t port = 123;
   try {
-    port = ParseNtpServer(txtIPaddress.Text()).port;
+    const bool serving = optTimeSource.Has(1) && optTimeSource(1).Value() != 0;
+    port = serving ? ParseServedPort(txtIPaddress.Text()) : ParseNtpServer(txtIPaddress.Text()).port;
   } catch (const RuntimeError&) {
   }
   trap(10, [&] { Label14.SetCaption("Port : " + std::to_string(port)); });

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "support/Text.h"
+#include "timesync/NtpPacket.h"
 
 namespace tavrel {
 namespace {
@@ -14,22 +15,13 @@ const char* const kPublicPool = "pool.ntp.org";
 const long kNtpEpochSerial = 2;
 const double kTwoTo32 = 4294967296.0;
 
-// Packet layout (RFC 5905, figure 8): the offsets of the fields we read.
-const std::size_t kPacketSize = 48;
-const std::size_t kReferenceId = 12;
-const std::size_t kOriginTime = 24;
-const std::size_t kReceiveTime = 32;
-const std::size_t kTransmitTime = 40;
-
-uint64_t Read64(const std::string& bytes, std::size_t at) {
-  uint64_t value = 0;
-  for (std::size_t i = 0; i < 8; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-void Write64(std::string& bytes, std::size_t at, uint64_t value) {
-  for (std::size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>(value >> (56 - 8 * i) & 0xFF);
-}
+using ntp::kOriginTime;
+using ntp::kPacketSize;
+using ntp::kReceiveTime;
+using ntp::kReferenceId;
+using ntp::kTransmitTime;
+using ntp::Read64;
+using ntp::Write64;
 
 bool IsHostChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -185,6 +177,9 @@ NtpReplyCheck CheckNtpReply(const Datagram& datagram, const NetAddress& server, 
   check.t2 = Read64(b, kReceiveTime);
   check.t3 = Read64(b, kTransmitTime);
   if (check.t3 == 0) return Verdict(NtpReplyCheck::Invalid, "NTP reply with zero transmit timestamp");
+  check.stratum = stratum;
+  check.rootDelay = FromNtpShort(ntp::Read32(b, ntp::kRootDelay));
+  check.rootDispersion = FromNtpShort(ntp::Read32(b, ntp::kRootDispersion));
   check.kind = NtpReplyCheck::Answer;
   return check;
 }
@@ -267,6 +262,9 @@ void SntpClient::Request() {
         sample.offset = (NtpSeconds(t1, check.t2) + NtpSeconds(t4, check.t3)) / 2;
         sample.delay = NtpSeconds(t1, t4) - NtpSeconds(check.t2, check.t3);
         sample.serverUtc = FromNtpTimestamp(check.t3, receivedAt);
+        sample.stratum = check.stratum;
+        sample.rootDelay = check.rootDelay;
+        sample.rootDispersion = check.rootDispersion;
         samples_.push_back(sample);
         return;
       }
@@ -295,6 +293,9 @@ SntpResult SntpClient::Result() const {
   result.serverUtc = best->serverUtc;
   result.serverTime = TimeOfDayText(best->serverUtc);
   result.address = address_;
+  result.stratum = best->stratum;
+  result.rootDelay = best->rootDelay;
+  result.rootDispersion = best->rootDispersion;
   result.port = port_;
   return result;
 }

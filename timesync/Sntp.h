@@ -73,6 +73,10 @@ struct NtpReplyCheck {
   } kind = Foreign;
   std::string reason;  // for every kind but Answer: the rule it broke
   NtpTimestamp t2 = 0, t3 = 0;  // the server's receive and transmit times
+  // For an Answer: the server's stratum, and its root delay and root
+  // dispersion in seconds (how far it stands from its reference).
+  unsigned stratum = 0;
+  double rootDelay = 0, rootDispersion = 0;
 };
 
 // Checks a datagram against a request sent to server:port whose transmit
@@ -99,6 +103,10 @@ struct SntpResult {
   // The address and port actually asked.
   NetAddress address;
   uint16_t port = 123;
+  // What the chosen answer said of the server: its stratum (1 .. 15) and
+  // its root delay and root dispersion in seconds.
+  unsigned stratum = 0;
+  double rootDelay = 0, rootDispersion = 0;
 };
 
 class SntpClient {
@@ -137,6 +145,8 @@ class SntpClient {
   struct Sample {
     double offset, delay;
     DateTime serverUtc;
+    unsigned stratum;
+    double rootDelay, rootDispersion;
   };
   [[noreturn]] void Fail(long number, const std::string& description);
 

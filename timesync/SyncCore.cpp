@@ -7,6 +7,7 @@
 
 #include "support/Hosts.h"
 #include "timesync/HttpDate.h"
+#include "timesync/NtpPacket.h"
 #include "timesync/Sntp.h"
 #include "timesync/TimePage.h"
 #include "timesync/WebServerClock.h"
@@ -98,6 +99,9 @@ class TimePageChain : public ITimeSource {
       reading.minutes = f.minutes;
       reading.seconds = f.seconds;
       reading.hourOffset = source.hourOffset;
+      // Whole seconds, and the second added to every reading.
+      reading.quality.referenceId = NtpCode("HTTP");
+      reading.quality.rootDispersion = 1;
       return reading;
     }
     return std::nullopt;
@@ -131,6 +135,10 @@ class NtpSource : public ITimeSource {
     reading.timeOfDay = false;
     reading.utcOffset = r.offset;
     reading.line = 330;
+    reading.quality.stratum = r.stratum + 1;
+    reading.quality.referenceId = NtpReferenceId(r.address);
+    reading.quality.rootDelay = r.rootDelay + r.delay;
+    reading.quality.rootDispersion = r.rootDispersion;
     return reading;
   }
   std::optional<std::string> ResultLine() const override { return line_; }
@@ -199,6 +207,7 @@ bool SetClock(const TimeReading& reading, int32_t totalBias, SyncResult& result,
   result.newTime = newTime;
   result.offset = (newTime.Serial() - now.Serial()) * 86400.0;
   result.secondsCorrected = SecondsBetween(now, newTime);
+  result.quality = reading.quality;
   trap(line + 20, [&] { clock.BroadcastTimeChange(); });
   return true;
 }

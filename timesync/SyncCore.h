@@ -42,6 +42,19 @@ struct SyncRequest {
   int32_t correctionMinutes = 0;
 };
 
+// What a source's time is worth, for the computer's own NTP server: how
+// far the computer stands from a reference clock once it is set from it.
+struct SourceQuality {
+  // The computer's stratum: the NTP server's + 1; 2 from a web server's
+  // clock or a time page, whose servers count as one step from a reference.
+  unsigned stratum = 2;
+  // NtpReferenceId of the NTP server; "HTTP" for the web (NtpCode).
+  uint32_t referenceId = 0;
+  // Seconds: the source's own root delay plus the round trip to it, and
+  // the source's root dispersion plus how finely it was read.
+  double rootDelay = 0, rootDispersion = 0;
+};
+
 struct SyncResult {
   bool synchronised = false;
   DateTime oldTime, newTime;  // local, when the clock was set
@@ -51,6 +64,8 @@ struct SyncResult {
   int16_t secondsCorrected = 0;
   // The options view's line about the run, for the sources that write one.
   std::optional<std::string> resultLine;
+  // When synchronised: what the source's time is worth.
+  SourceQuality quality;
 };
 
 // What a source read: a time of day printed by a page, in UTC once the
@@ -63,6 +78,7 @@ struct TimeReading {
   int hourOffset = 0;
   double utcOffset = 0;
   int line = 0;  // for a UTC offset: the statement number of the clock set, less 10
+  SourceQuality quality;
 };
 
 class ITimeSource {

@@ -6,6 +6,7 @@
 #include "app/FrmMain.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
+#include "timesync/NtpServer.h"
 #include "timesync/SyncCore.h"
 #include "timesync/ZoneUpdate.h"
 
@@ -35,6 +36,12 @@ bool DoAtomicTime(std::string& TimePageText) {
     if (form.optTimeSource.Has(2) && form.optTimeSource(2).Value() != 0) {
       request.source = SyncRequest::NtpServer;
       request.ntpServer = form.txtIPaddress.Text();
+    }
+    // While serving, the address box holds the port served on; the
+    // program's own NTP server, if it asks one, has a box of its own.
+    if (form.optTimeSource.Has(1) && form.optTimeSource(1).Value() != 0 && form.cboServerSource.ListIndex() == 1) {
+      request.source = SyncRequest::NtpServer;
+      request.ntpServer = form.txtNtpServer.Text();
     }
   });
   trap(20, [&] { request.adjustForDaylight = TheMainForm().chkDT.Value() == 1; });
@@ -79,6 +86,10 @@ bool DoAtomicTime(std::string& TimePageText) {
   // The source's line sits on the options view, where the user chose it.
   if (result.resultLine) trap(360, [&] { TheMainForm().Label15.SetCaption(*result.resultLine); });
   if (result.synchronised) SecondsCorrected = result.secondsCorrected;
+  // The local network's clients hear of every success; a server that could
+  // not have its port tries again.
+  if (result.synchronised) trap(370, [&] { TheMainForm().LanNtpServer().NoteSynchronised(result.quality); });
+  trap(380, [&] { TheMainForm().LanNtpServer().Retry(); });
   return result.synchronised;
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "timesync/HttpDate.h"
+#include "timesync/NtpPacket.h"
 #include "timesync/Sntp.h"
 
 namespace tavrel {
@@ -111,6 +112,9 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
   reading.timeOfDay = false;
   reading.utcOffset = (c.lo + c.hi) / 2;
   reading.line = 430;
+  reading.quality.referenceId = NtpCode("HTTP");
+  reading.quality.rootDelay = bestTransit;
+  reading.quality.rootDispersion = (c.hi - c.lo) / 2;
   char text[96];
   std::snprintf(text, sizeof text, "offset %+.3f s, delay %.0f ms (web server clock)", reading.utcOffset,
                 bestTransit * 1000.0);

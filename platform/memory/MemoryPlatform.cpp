@@ -107,7 +107,72 @@ class MemoryUdpSocket : public IUdpSocket {
   std::deque<Datagram> queue_;
 };
 
+// A socket another program's clients send to: what Deliver queued, and
+// the answers recorded in the network's `sent`.
+class MemoryUdpListener : public IUdpSocket {
+ public:
+  MemoryUdpListener(MemoryUdp& network, NetAddress::Family family, uint16_t port,
+                    std::function<void(uint32_t)> readable)
+      : network_(network), key_(family, port), readable_(std::move(readable)) {
+    network_.listening[key_] = this;
+  }
+  ~MemoryUdpListener() override { network_.listening.erase(key_); }
+
+  void SendTo(const NetAddress& to, uint16_t port, const std::string& bytes) override {
+    if (to.family != key_.first) Raise(errSocketFailure, "Address of another family than the socket's");
+    network_.sent.push_back({to, port, bytes});
+  }
+
+  std::optional<Datagram> Receive(unsigned timeoutMs) override {
+    if (network_.listenersFail) Raise(errSocketFailure, "The network is down.");
+    if (queue_.empty()) {
+      network_.clock.Advance(timeoutMs / 1000.0);
+      return std::nullopt;
+    }
+    Datagram datagram = std::move(queue_.front());
+    queue_.pop_front();
+    ++taken_;
+    return datagram;
+  }
+
+  void Arrive(const Datagram& datagram, uint32_t readyTick) {
+    queue_.push_back(datagram);
+    if (queue_.back().bytes.size() > 4096) queue_.back().bytes.resize(4096);
+    // As the system says it again after a receive that left some waiting.
+    for (;;) {
+      taken_ = 0;
+      readable_(readyTick);
+      if (queue_.empty() || taken_ == 0) return;
+      readyTick = network_.clock.TickCount();
+    }
+  }
+
+ private:
+  MemoryUdp& network_;
+  std::pair<NetAddress::Family, uint16_t> key_;
+  std::function<void(uint32_t)> readable_;
+  std::deque<Datagram> queue_;
+  int taken_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<IUdpSocket> MemoryUdp::Listen(NetAddress::Family family, uint16_t port,
+                                              std::function<void(uint32_t)> readable) {
+  if (family == NetAddress::IPv6 && !ipv6Sockets)
+    Raise(errSocketFailure, "An address incompatible with the requested protocol was used.");
+  if (std::find(portsInUse.begin(), portsInUse.end(), port) != portsInUse.end() ||
+      listening.count({family, port}))
+    Raise(errPortInUse, "Address already in use");
+  return std::make_unique<MemoryUdpListener>(*this, family, port, std::move(readable));
+}
+
+bool MemoryUdp::Deliver(uint16_t port, const Datagram& datagram, std::optional<uint32_t> readyTick) {
+  const auto it = listening.find({datagram.from.family, port});
+  if (it == listening.end()) return false;
+  static_cast<MemoryUdpListener*>(it->second)->Arrive(datagram, readyTick.value_or(clock.TickCount()));
+  return true;
+}
 
 std::vector<NetAddress> MemoryUdp::Resolve(const std::string& host) {
   if (const auto literal = ParseIpLiteral(host)) return {*literal};

@@ -98,6 +98,22 @@ class MemoryUdp : public IUdp {
   // keys); anything else is not found.
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+  // Refuses the ports in `portsInUse` as another program's.
+  std::unique_ptr<IUdpSocket> Listen(NetAddress::Family family, uint16_t port,
+                                     std::function<void(uint32_t readyTick)> readable) override;
+
+  // A datagram from a client arriving at the listening socket of its
+  // family on `port`: queued there, and the socket's `readable` runs at
+  // once, with the memory clock's tick or the given one (the system said so
+  // then; the program comes to it only now), and again while some are left
+  // and the last run took any. False when nothing listens there.
+  bool Deliver(uint16_t port, const Datagram& datagram, std::optional<uint32_t> readyTick = std::nullopt);
+  // Ports another program holds, on every family.
+  std::vector<uint16_t> portsInUse;
+  // Every receive of a listening socket fails (a network gone wrong).
+  bool listenersFail = false;
+  // The listening sockets open now, by family and port.
+  std::map<std::pair<NetAddress::Family, uint16_t>, IUdpSocket*> listening;
 
   struct Sent {
     NetAddress to;
@@ -109,7 +125,7 @@ class MemoryUdp : public IUdp {
   std::function<std::vector<Datagram>(const Sent& request)> server;
   std::map<std::string, std::vector<NetAddress>> hosts;
   bool ipv6Sockets = true;  // false: IPv6 sockets fail to open
-  std::vector<Sent> sent;   // every datagram sent, in order
+  std::vector<Sent> sent;   // every datagram sent, in order (listening sockets' too)
   int openSockets = 0;
   MemoryClock& clock;
 };

@@ -34,6 +34,8 @@ class Win32Udp : public IUdp {
   // the look-up is left behind on its worker thread.
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+  std::unique_ptr<IUdpSocket> Listen(NetAddress::Family family, uint16_t port,
+                                     std::function<void(uint32_t)> readable) override;
 
   // A system resolver answers a name within seconds, or after its own
   // time-outs (several servers, each asked more than once) about as long.

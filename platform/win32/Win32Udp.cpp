@@ -5,6 +5,10 @@
 // gethostbyname; a name is looked up on a worker thread with a deadline.
 // One socket per exchange, select() for the time-out. Winsock starts once
 // and stays up for the process.
+//
+// A serving socket (Listen) is told of waiting datagrams by WSAAsyncSelect,
+// Winsock 1.1's own notice: a message to a hidden window of the thread that
+// opened it, handled between the window events like any other.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
@@ -23,6 +27,7 @@
 #include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Wait.h"
+#include "platform/win32/WindowClasses.h"
 
 namespace tavrel {
 namespace {
@@ -92,16 +97,20 @@ bool FromSockaddr(const sockaddr* in, NetAddress& address, uint16_t& port) {
 
 class Win32UdpSocket : public IUdpSocket {
  public:
-  explicit Win32UdpSocket(NetAddress::Family family) : family_(family) {
+  // Port 0: an ephemeral one.
+  explicit Win32UdpSocket(NetAddress::Family family, uint16_t port = 0) : family_(family) {
     socket_ = socket(FamilyOf(family), SOCK_DGRAM, IPPROTO_UDP);
     if (socket_ == INVALID_SOCKET) RaiseSocketError(WSAGetLastError());
+    if (port != 0) KeepPortToItself(family);
     // Bound at once, so that a wait before the first send has a socket to
-    // wait on; an ephemeral port of every interface.
+    // wait on; every interface.
     sockaddr_storage any;
-    const int length = ToSockaddr(NetAddress{family, {}}, 0, any);
+    const int length = ToSockaddr(NetAddress{family, {}}, port, any);
     if (bind(socket_, reinterpret_cast<sockaddr*>(&any), length) == SOCKET_ERROR) {
       const int error = WSAGetLastError();
       closesocket(socket_);
+      // Another socket has the port: in use, or held exclusively (NT).
+      if (error == WSAEADDRINUSE || error == WSAEACCES) Raise(errPortInUse, "Address already in use");
       RaiseSocketError(error);
     }
     // An ICMP "port unreachable" for an earlier send would otherwise fail
@@ -126,6 +135,8 @@ class Win32UdpSocket : public IUdpSocket {
       RaiseSocketError(WSAGetLastError());
   }
 
+  SOCKET Handle() const { return socket_; }
+
   std::optional<Datagram> Receive(unsigned timeoutMs) override {
     const DWORD start = GetTickCount();
     for (bool first = true;; first = false) {
@@ -141,25 +152,43 @@ class Win32UdpSocket : public IUdpSocket {
       const int ready = select(0, &readable, nullptr, nullptr, &wait);
       if (ready == SOCKET_ERROR) RaiseSocketError(WSAGetLastError());
       if (ready == 0) return std::nullopt;
-
-      char buffer[kMaxDatagram];
-      sockaddr_storage from;
-      int fromLength = sizeof from;
-      int got = recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-      if (got == SOCKET_ERROR) {
-        const int error = WSAGetLastError();
-        if (error == WSAECONNRESET) continue;  // see the constructor: no datagram, wait on
-        if (error != WSAEMSGSIZE) RaiseSocketError(error);
-        got = kMaxDatagram;  // a longer datagram arrives cut, as the interface says
-      }
-      Datagram datagram;
-      if (!FromSockaddr(reinterpret_cast<sockaddr*>(&from), datagram.from, datagram.fromPort)) continue;
-      datagram.bytes.assign(buffer, static_cast<std::size_t>(got));
-      return datagram;
+      if (std::optional<Datagram> datagram = TakeOne()) return datagram;
     }
   }
 
+ protected:
+  // One recvfrom: the datagram, or nothing when the call gave none (an
+  // ICMP reset of an earlier send, a sender of another family, nothing
+  // waiting at a non-blocking socket).
+  std::optional<Datagram> TakeOne() {
+    char buffer[kMaxDatagram];
+    sockaddr_storage from;
+    int fromLength = sizeof from;
+    int got = recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (got == SOCKET_ERROR) {
+      const int error = WSAGetLastError();
+      if (error == WSAECONNRESET || error == WSAEWOULDBLOCK) return std::nullopt;  // see the constructor
+      if (error != WSAEMSGSIZE) RaiseSocketError(error);
+      got = kMaxDatagram;  // a longer datagram arrives cut, as the interface says
+    }
+    Datagram datagram;
+    if (!FromSockaddr(reinterpret_cast<sockaddr*>(&from), datagram.from, datagram.fromPort)) return std::nullopt;
+    datagram.bytes.assign(buffer, static_cast<std::size_t>(got));
+    return datagram;
+  }
+
  private:
+  // A served port is this socket's alone: on NT 4.0 SP4 and later no other
+  // program may bind it too and take its datagrams (elsewhere the option
+  // is unknown and refused, which changes nothing). An IPv6 socket serves
+  // IPv6 only, as Windows' are anyway, and leaves IPv4 to its sister.
+  void KeepPortToItself(NetAddress::Family family) {
+    const BOOL on = TRUE;
+    setsockopt(socket_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
+    if (family == NetAddress::IPv6)
+      setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof on);
+  }
+
   NetAddress::Family family_;
   SOCKET socket_ = INVALID_SOCKET;
 };
@@ -243,6 +272,80 @@ std::optional<NetAddress> Literal(const std::string& host, bool ipv6) {
 
 Win32Udp::Resolver g_resolver = nullptr;
 
+// ---------------------------------------------------------------------------
+// Serving sockets.
+
+// WSAAsyncSelect's message on the socket window: wParam the socket, the
+// low word of lParam FD_READ, the high word an error.
+constexpr UINT kSocketMessage = WM_USER + 1;
+
+class Win32UdpListener;
+std::vector<Win32UdpListener*> g_listeners;
+
+LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A hidden top-level window (message-only windows came with 2000), made on
+// the first serving socket's thread: the window's thread.
+HWND SocketWindow() {
+  static HWND window = [] {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = SocketWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kSocketWindowClass;
+    RegisterClassExA(&windowClass);
+    return CreateWindowExA(0, kSocketWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  }();
+  return window;
+}
+
+class Win32UdpListener : public Win32UdpSocket {
+ public:
+  Win32UdpListener(NetAddress::Family family, uint16_t port, std::function<void(uint32_t)> readable)
+      : Win32UdpSocket(family, port), readable_(std::move(readable)) {
+    HWND window = SocketWindow();
+    if (!window) RaiseSocketError(static_cast<int>(GetLastError()));
+    // Makes the socket non-blocking; FD_READ comes again after every
+    // receive that leaves a datagram waiting.
+    if (WSAAsyncSelect(Handle(), window, kSocketMessage, FD_READ) == SOCKET_ERROR)
+      RaiseSocketError(WSAGetLastError());
+    g_listeners.push_back(this);
+  }
+  // The socket does not block since WSAAsyncSelect: a look needs no
+  // select() first, which under load costs more than the receive itself.
+  std::optional<Datagram> Receive(unsigned timeoutMs) override {
+    return timeoutMs == 0 ? TakeOne() : Win32UdpSocket::Receive(timeoutMs);
+  }
+
+  ~Win32UdpListener() override {
+    // A notice already posted for this socket finds no listener and is
+    // dropped.
+    WSAAsyncSelect(Handle(), SocketWindow(), 0, 0);
+    g_listeners.erase(std::find(g_listeners.begin(), g_listeners.end(), this));
+  }
+
+  static void Notify(SOCKET socket, DWORD postedTick) {
+    for (Win32UdpListener* listener : g_listeners)
+      if (listener->Handle() == socket) {
+        GuardEvent("WindowProc of the serving sockets", [&] { listener->readable_(postedTick); });
+        return;
+      }
+  }
+
+ private:
+  std::function<void(uint32_t)> readable_;
+};
+
+// The message's own time is when Winsock posted it, as the datagram came:
+// the listener can tell how long it waited.
+LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kSocketMessage) return DefWindowProcA(window, message, wParam, lParam);
+  if (WSAGETSELECTEVENT(lParam) == FD_READ)
+    Win32UdpListener::Notify(static_cast<SOCKET>(wParam), static_cast<DWORD>(GetMessageTime()));
+  return 0;
+}
+
 }  // namespace
 
 void Win32Udp::ReplaceResolver(Resolver resolver) { g_resolver = resolver; }
@@ -273,6 +376,12 @@ std::vector<NetAddress> Win32Udp::Resolve(const std::string& host) {
 std::unique_ptr<IUdpSocket> Win32Udp::Open(NetAddress::Family family) {
   StartWinsock();
   return std::make_unique<Win32UdpSocket>(family);
+}
+
+std::unique_ptr<IUdpSocket> Win32Udp::Listen(NetAddress::Family family, uint16_t port,
+                                             std::function<void(uint32_t)> readable) {
+  StartWinsock();
+  return std::make_unique<Win32UdpListener>(family, port, std::move(readable));
 }
 
 }  // namespace tavrel

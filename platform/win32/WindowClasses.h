@@ -13,4 +13,8 @@ constexpr const char* kFormWindowClass = "A_Tavrel_Form";
 // The hidden top-level window that receives the timers' ticks.
 constexpr const char* kTimerWindowClass = "A_Tavrel_Timers";
 
+// The hidden window that hears of datagrams waiting at a serving socket
+// (the NTP server for the local network).
+constexpr const char* kSocketWindowClass = "A_Tavrel_Sockets";
+
 }  // namespace tavrel

@@ -128,6 +128,45 @@ class ChronyServer:
         self.stop()
 
 
+def measure_samples(port, folder, seconds=10, source="127.0.0.1", maxsamples=4):
+    """chronyd -Q against 127.0.0.1:port, asking from the loopback address
+    source and writing its measurements log into folder (nothing corrected):
+    (offset, samples). offset as measure() gives it, or None when chronyd
+    took no usable sample; samples one dict per line of the log: leap ("N"
+    normal, "?" unsynchronised), stratum, tests (chrony's "111 111 1111"
+    when every test passed), offset (seconds)."""
+    folder = os.path.abspath(folder)
+    os.makedirs(folder, exist_ok=True)
+    command = [CHRONYD, "-Q", "-f", "/dev/null", "-t", str(seconds)]
+    if os.geteuid() == 0:
+        # As root chronyd would run as its own user, who may not write here.
+        command += ["-u", "root"]
+    command += ["server 127.0.0.1 port %d iburst maxsamples %d" % (port, maxsamples),
+                "bindacqaddress %s" % source, "logdir %s" % folder, "log measurements",
+                "pidfile %s" % os.path.join(folder, "chronyd.pid")]
+    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    _started.add(process)
+    try:
+        out, _ = process.communicate(timeout=seconds + 10)
+    except subprocess.TimeoutExpired:
+        out = b""
+    finally:
+        _stop(process)
+    match = _WRONG_BY.search(out.decode("utf-8", "replace"))
+    samples = []
+    try:
+        with open(os.path.join(folder, "measurements.log")) as log:
+            for line in log:
+                fields = line.split()
+                if len(fields) < 12 or not fields[0][:1].isdigit():
+                    continue
+                samples.append({"leap": fields[3], "stratum": int(fields[4]), "tests": " ".join(fields[5:8]),
+                                "offset": float(fields[11])})
+    except OSError:
+        pass
+    return (float(match.group(1)) if match else None), samples
+
+
 def measure(port, seconds=10):
     """chrony's offset of the server 127.0.0.1:port against this machine's
     clock, in seconds (positive: the server is ahead), measured by chronyd -Q
