@@ -52,7 +52,7 @@ enum class ControlKind {
 // Which property of a control or form changed, for the peer.
 enum class Prop {
   Caption, Value, Visible, Enabled, BackColor, ForeColor, ToolTip, ListIndex, Items, Bounds,
-  Picture, Date, Font, Transparent, MousePointer, TopMost,
+  Picture, Date, Font, Transparent, MousePointer, TopMost, WordWrap,
 };
 
 // A control's font: face, size in points, bold or not.
@@ -116,7 +116,8 @@ class TimerPeer {
 
 // Message box styles and answers, as the system's.
 enum : long {
-  vbOKOnly = 0, vbOKCancel = 1, vbYesNo = 4, vbCritical = 16, vbInformation = 64, vbSystemModal = 4096,
+  vbOKOnly = 0, vbOKCancel = 1, vbYesNo = 4, vbCritical = 16, vbExclamation = 48, vbInformation = 64,
+  vbDefaultButton2 = 256, vbSystemModal = 4096,
 };
 enum : int { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
@@ -201,6 +202,10 @@ class Control {
   void SetTransparent(bool transparent);
   MousePointer Pointer() const { return pointer_; }
   void SetPointer(MousePointer pointer);
+  // A label that wraps its text into the lines its height holds; every
+  // other label keeps one line and cuts what does not fit.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool wrap);
 
   // Drop-down lists: the items and the selected index (-1 = none; outside
   // -1 .. count-1 raises 380). A new index runs Click.
@@ -260,6 +265,7 @@ class Control {
   tavrel::Font font_;
   bool transparent_ = false;
   MousePointer pointer_ = MousePointer::Default;
+  bool wordWrap_ = false;
   std::vector<std::string> items_;
   int listIndex_ = -1;
   DateTime date_;
@@ -386,6 +392,8 @@ class Form {
   // The system's clock or one of its settings (the time zone among them)
   // changed: WM_TIMECHANGE, WM_SETTINGCHANGE.
   virtual void Form_SystemChange() {}
+  // The computer resumed from standby or hibernation (WM_POWERBROADCAST).
+  virtual void Form_Resume() {}
   // A private (WM_APP and above) or registered message sent to the window.
   virtual void Form_Message(unsigned message, uintptr_t wParam, intptr_t lParam) {
     (void)message; (void)wParam; (void)lParam;

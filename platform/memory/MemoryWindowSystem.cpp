@@ -10,7 +10,7 @@ namespace tavrel {
 MemoryControlPeer::MemoryControlPeer(Control& control) : control_(control) {
   for (Prop p : {Prop::Caption, Prop::Value, Prop::Visible, Prop::Enabled, Prop::BackColor, Prop::ToolTip,
                  Prop::Items, Prop::Bounds, Prop::Picture, Prop::Date, Prop::Font, Prop::Transparent,
-                 Prop::MousePointer})
+                 Prop::MousePointer, Prop::WordWrap})
     Update(p);
 }
 
@@ -40,6 +40,7 @@ void MemoryControlPeer::Update(Prop what) {
     case Prop::Font: view_.font = control_.Font(); break;
     case Prop::Transparent: view_.transparent = control_.Transparent(); break;
     case Prop::MousePointer: view_.pointer = control_.Pointer(); break;
+    case Prop::WordWrap: view_.wordWrap = control_.WordWrap(); break;
     case Prop::TopMost: break;
   }
 }
@@ -142,6 +143,12 @@ void MemoryWindowSystem::SystemChange() {
   std::vector<Form*> forms;
   for (const auto& window : windows) forms.push_back(&window.second->Model());
   for (Form* form : forms) form->Form_SystemChange();
+}
+
+void MemoryWindowSystem::PowerResume() {
+  std::vector<Form*> forms;
+  for (const auto& window : windows) forms.push_back(&window.second->Model());
+  for (Form* form : forms) form->Form_Resume();
 }
 
 void MemoryWindowSystem::DoEvents() {

@@ -26,7 +26,8 @@ struct WindowKind {
 WindowKind KindOf(ControlKind kind) {
   switch (kind) {
     // One line each: a text too long for its label is cut, never wrapped
-    // into a second line that the label has no room for.
+    // into a second line that the label has no room for (unless the label
+    // asks to wrap, see LabelStyle).
     case ControlKind::Label: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
     // Owner-drawn, because a push button ignores its colour requests and the
     // program's buttons are light yellow.
@@ -57,6 +58,11 @@ void UseClassicLook(HWND hwnd) {
                    : nullptr;
   }();
   if (setWindowTheme) setWindowTheme(hwnd, L"", L"");
+}
+
+// SS_LEFT wraps at word ends; SS_LEFTNOWORDWRAP keeps one line.
+DWORD LabelStyle(const Control& control, DWORD style) {
+  return (style & ~SS_TYPEMASK) | (control.WordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP);
 }
 
 bool HasMouseEvents(ControlKind kind) {
@@ -139,6 +145,7 @@ bool Win32ControlPeer::IsPicture() const {
 void Win32ControlPeer::Create() {
   const WindowKind kind = KindOf(control_.Kind());
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+  if (control_.Kind() == ControlKind::Label) style = LabelStyle(control_, style);
   if (ShownWithContainers(control_)) style |= WS_VISIBLE;
   if (!EnabledWithContainers(control_)) style |= WS_DISABLED;
   const bool showsCaption = control_.Kind() != ControlKind::ComboBox && control_.Kind() != ControlKind::DatePicker;
@@ -203,6 +210,11 @@ void Win32ControlPeer::Update(Prop what) {
     case Prop::Transparent: ApplyBackground(); break;
     case Prop::MousePointer: break;  // asked for at every WM_SETCURSOR
     case Prop::TopMost: break;
+    case Prop::WordWrap:
+      if (control_.Kind() != ControlKind::Label) break;
+      SetWindowLongA(hwnd_, GWL_STYLE, LabelStyle(control_, GetWindowLongA(hwnd_, GWL_STYLE)));
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
   }
 }
 

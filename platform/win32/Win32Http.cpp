@@ -19,10 +19,15 @@ class InetHandle {
   HINTERNET h_;
 };
 
+// A name that does not resolve and a connection nobody takes are what a
+// network that is down looks like; the program retries those sooner.
 [[noreturn]] void RaiseInetError(DWORD error) {
   if (error == ERROR_INTERNET_TIMEOUT) Raise(errInetTimeout);
+  const long number = error == ERROR_INTERNET_NAME_NOT_RESOLVED ? errHostNotFound
+                      : error == ERROR_INTERNET_CANNOT_CONNECT  ? errCannotConnect
+                                                                : errInetFailure;
   const std::string message = WindowsMessage(error);
-  Raise(errInetFailure, message.empty() ? ErrorDescription(errInetFailure) : message);
+  Raise(number, message.empty() ? ErrorDescription(number) : message);
 }
 
 void SetTimeout(HINTERNET session, DWORD option, DWORD ms) {
@@ -47,7 +52,9 @@ HttpAnswer Win32Http::Fetch(const std::string& url, const HttpOptions& options) 
   // readings bracket the moment the server wrote its Date.
   Win32Clock clock;
   answer.sentUtc = clock.NowUtc();
-  InetHandle request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, flags, 0));
+  InetHandle request(InternetOpenUrlA(session.get(), url.c_str(),
+                                     options.headers.empty() ? nullptr : options.headers.c_str(),
+                                     static_cast<DWORD>(options.headers.size()), flags, 0));
   answer.answeredUtc = clock.NowUtc();
   if (!request.get()) RaiseInetError(GetLastError());
   // Set again on the request: some WinINet versions read a request's
