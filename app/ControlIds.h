@@ -59,6 +59,9 @@ enum ControlId : int {
   IDC_Label14,
   IDC_Label15,
   IDC_Label16,
+  IDC_lblMaxCorrection,
+  IDC_txtMaxCorrection,
+  IDC_lblMaxCorrectionMinutes,
   IDC_optTimeSource = 1140,  // elements 0 to 2
 
   // Time-zone panel.

@@ -43,7 +43,10 @@ void FrmMain::Form_Load() {
   });
   ReadTimeZone();
   trap(70, [&] {
-    if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
+    if (chkTimeSync.Value() != 1) return;
+    starting_ = true;
+    cmdTimeSync_Click();
+    starting_ = false;
   });
 }
 

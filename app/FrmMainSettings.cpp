@@ -86,6 +86,10 @@ void FrmMain::Load_Registry() {
     optTimeSource(source).SetValue(-1);
   });
   trap(200, [&] { txtIPaddress.SetText(Read("txtIPaddress", "")); });
+  trap(210, [&] {
+    txtMaxCorrection.SetText(Read("txtMaxCorrection", "2"));
+    txtMaxCorrection_LostFocus();
+  });
 }
 
 // The window opens compact whatever its stored height (Main sets it), so
@@ -124,6 +128,7 @@ void FrmMain::Save_Registry() {
   trap(170, [&] { Write("optebay", truth(optebay)); });
   trap(180, [&] { Write("optTimeSource", optTimeSource(2).Value() ? "2" : "0"); });
   trap(190, [&] { Write("txtIPaddress", txtIPaddress.Text()); });
+  trap(200, [&] { Write("txtMaxCorrection", txtMaxCorrection.Text()); });
 }
 
 }  // namespace tavrel

@@ -7,10 +7,16 @@
 // "DoAtomicTime of Modul VRN_TimeSync" and the statement numbers the run has
 // always had: 30 the bias; 40, 80, 120, 160 the page fetches; 200 to 250 a
 // page's time set; 300 to 350 the NTP server's; 400 to 450 the web server
-// clock's.
+// clock's; 510 a big correction no second source confirmed.
+//
+// A source that says the clock is further off than the request allows is
+// believed only when a second, independent source agrees within
+// kAgreeSeconds; otherwise a run the user started asks, and any other run
+// sets nothing and says so once.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,10 +40,31 @@ struct SyncRequest {
   bool daylightActive = false;
   // Minutes the user's clock runs ahead: the clock is set earlier by them.
   int32_t correctionMinutes = 0;
+  // Seconds one source may say the clock is off by and be believed alone;
+  // 0 or less: any.
+  double maxCorrectionSeconds = 0;
+  // A run the user started: shows the question (its text ends in "Set the
+  // clock anyway?") and answers whether to set the clock when no second
+  // source confirms a big correction. Unset: such a run sets nothing.
+  std::function<bool(const std::string& question)> askUser;
 };
 
 struct SyncResult {
   bool synchronised = false;
+  // How the run ended, for the tray's tooltip and the retries.
+  enum Outcome {
+    Set,           // the clock was set
+    NoAnswer,      // no source gave a usable time
+    NetworkDown,   // no source answered: names did not resolve, connections failed
+    NotConfirmed,  // a big correction no second source confirmed
+    Declined,      // the user said no to a big correction
+    Refused,       // the system refused to set the clock
+  } outcome = NoAnswer;
+  // Who the time came from: a host ("tycho.usno.navy.mil"), an NTP server
+  // as the user wrote it ("pool.ntp.org").
+  std::string sourceName;
+  // "3 of 4 agree" when several NTP servers answered; empty otherwise.
+  std::string agreement;
   DateTime oldTime, newTime;  // local, when the clock was set
   // Seconds the clock moved (new − old) when it was set.
   double offset = 0;
@@ -57,6 +84,23 @@ struct TimeReading {
   int hourOffset = 0;
   double utcOffset = 0;
   int line = 0;  // for a UTC offset: the statement number of the clock set, less 10
+  std::string source;  // who said it (see SyncResult::sourceName)
+};
+
+// Within how many seconds a second source must agree with a big correction.
+constexpr double kAgreeSeconds = 2;
+
+// A second source's word on what the first one says: that the computer's
+// UTC clock is some seconds off. What counts is the sources' word, not the
+// user's own choices (the correction in minutes, standard time all year),
+// which move the clock whatever the source.
+struct SecondOpinion {
+  bool agrees = false;
+  // The answer shown beside the first one: who gave it and by how many
+  // seconds it says the UTC clock is off. Nothing when no second source
+  // answered.
+  std::string name;
+  std::optional<double> offset;
 };
 
 class ITimeSource {

@@ -5,6 +5,7 @@
 #include "app/FrmMain.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
+#include "support/Text.h"
 #include "timesync/SyncCore.h"
 
 namespace tavrel {
@@ -24,6 +25,11 @@ FrmMain& TheMainForm() {
 // zone record is read afresh (the program runs for months, across the
 // changes of daylight-saving time), and the run itself knows no window.
 bool DoAtomicTime(std::string& TimePageText) {
+  SyncRun run;
+  return DoAtomicTime(TimePageText, run);
+}
+
+bool DoAtomicTime(std::string& TimePageText, SyncRun& run) {
   ErrorTrap trap(kSourceCommon, kDoAtomicTime);
   SyncRequest request;
   trap(10, [&] {
@@ -46,8 +52,21 @@ bool DoAtomicTime(std::string& TimePageText) {
   request.zone = TZInfo;
   request.daylightActive = DaylightActive;
   request.correctionMinutes = TimeCorrection;
+  // A text that is no number keeps the check on: it never turns off by
+  // mistake.
+  request.maxCorrectionSeconds = kDefaultMaxCorrectionMinutes * 60;
+  trap(27, [&] {
+    request.maxCorrectionSeconds =
+        CDbl(TheMainForm().txtMaxCorrection.Text(), Sys().locale->DecimalSeparator()) * 60;
+  });
+  if (run.userStarted) {
+    request.askUser = [](const std::string& question) {
+      return Sys().windows->MessageBox(question, kSourceMain, vbYesNo | vbExclamation | vbDefaultButton2) == vbYes;
+    };
+  }
 
-  const SyncResult result = Synchronise(request, TimePageText);
+  run.result = Synchronise(request, TimePageText);
+  const SyncResult& result = run.result;
   // The source's line sits on the options view, where the user chose it.
   if (result.resultLine) trap(360, [&] { TheMainForm().Label15.SetCaption(*result.resultLine); });
   if (result.synchronised) SecondsCorrected = result.secondsCorrected;

@@ -52,6 +52,15 @@ void FrmMain::Send_to_SysTray() {
   trap(20, [&] { Hide(); });
   trap(30, [&] { SysTray().Add_Icon_To_Tray(); });
   trap(40, [&] { SysTray().SetIconHandle(Sys().windows->IconHandle(IDI_STOP)); });
+  trap(50, [&] {
+    if (!syncStatus_.empty()) SysTray().SetToolTip(syncStatus_);
+  });
+}
+
+// Shown at once when the icon is there; an icon made later gets it then.
+void FrmMain::ShowSyncStatus(const std::string& text) {
+  syncStatus_ = text;
+  if (m_frmSysTray && m_frmSysTray->IconAdded()) m_frmSysTray->SetToolTip(text);
 }
 
 // Unloading the tray object removes its icon. Errors are skipped silently.
