@@ -128,11 +128,12 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     // Windows 98, Me and 2000 on send PBT_APMRESUMEAUTOMATIC at every
     // resume, then PBT_APMRESUMESUSPEND when a user is there; Windows 95
     // with APM sends PBT_APMRESUMESUSPEND, or PBT_APMRESUMECRITICAL after a
-    // suspend nobody was asked about. NT 4.0 sends none.
+    // suspend nobody was asked about. NT 4.0 sends none. TRUE grants a
+    // request to suspend, as Windows' own default does (Wine's answers 0).
     case WM_POWERBROADCAST:
       if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMECRITICAL)
         form_.Form_Resume();
-      return DefWindowProcA(hwnd_, message, wParam, lParam);
+      return TRUE;
     default:
       // Private and registered messages are the form's own business.
       if (message >= WM_APP) {
