@@ -134,12 +134,6 @@ void Control::SetTransparent(bool transparent) {
   Notify(Prop::Transparent);
 }
 
-void Control::SetWordWrap(bool wrap) {
-  if (wrap == wordWrap_) return;
-  wordWrap_ = wrap;
-  Notify(Prop::WordWrap);
-}
-
 void Control::SetPointer(MousePointer pointer) {
   if (pointer == pointer_) return;
   pointer_ = pointer;

@@ -52,7 +52,7 @@ enum class ControlKind {
 // Which property of a control or form changed, for the peer.
 enum class Prop {
   Caption, Value, Visible, Enabled, BackColor, ForeColor, ToolTip, ListIndex, Items, Bounds,
-  Picture, Date, Font, Transparent, MousePointer, TopMost, WordWrap,
+  Picture, Date, Font, Transparent, MousePointer, TopMost,
 };
 
 // A control's font: face, size in points, bold or not.
@@ -202,10 +202,6 @@ class Control {
   void SetTransparent(bool transparent);
   MousePointer Pointer() const { return pointer_; }
   void SetPointer(MousePointer pointer);
-  // A label that wraps its text into the lines its height holds; every
-  // other label keeps one line and cuts what does not fit.
-  bool WordWrap() const { return wordWrap_; }
-  void SetWordWrap(bool wrap);
 
   // Drop-down lists: the items and the selected index (-1 = none; outside
   // -1 .. count-1 raises 380). A new index runs Click.
@@ -265,7 +261,6 @@ class Control {
   tavrel::Font font_;
   bool transparent_ = false;
   MousePointer pointer_ = MousePointer::Default;
-  bool wordWrap_ = false;
   std::vector<std::string> items_;
   int listIndex_ = -1;
   DateTime date_;

@@ -1,5 +1,6 @@
 #include "timesync/SyncCore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -26,6 +27,19 @@ struct ClockPlan {
   double Correction() const { return (newTime.Serial() - now.Serial()) * 86400.0; }
 };
 
+// The new time of day goes on whichever date (yesterday, today, tomorrow)
+// lies nearest to the computer's clock, so a clock a few seconds off around
+// midnight is not set a whole day wrong.
+DateTime NearestDate(DateTime now, long secondsOfDay) {
+  DateTime best = DateTime(now.Days() + DayFraction(secondsOfDay));
+  for (long shift : {-1L, 1L}) {
+    const DateTime candidate = best.AddDays(shift);
+    if (std::fabs(candidate.Serial() - now.Serial()) < std::fabs(best.Serial() - now.Serial()))
+      best = candidate;
+  }
+  return best;
+}
+
 // The local time a reading stands for, now. False when it cannot be worked
 // out (a bias that leaves the minute count's range ends the run before the
 // clock is touched).
@@ -39,10 +53,13 @@ bool Plan(const TimeReading& reading, int32_t totalBias, ClockPlan& plan, ErrorT
         }))
       return false;
     plan.line = 230;
+    // One second is added to every reading: the page was printed a moment ago.
     return trap(220, [&] {
       plan.now = clock.Now();
-      plan.newTime = PageTimeToLocal(reading, totalBias, plan.now);
-      plan.offset = PageOffset(reading);
+      plan.newTime = NearestDate(plan.now, WrapTimeOfDay(reading.hours + reading.hourOffset,
+                                                         reading.minutes - static_cast<long>(totalBias),
+                                                         reading.seconds + 1));
+      plan.offset = (ReadingUtc(reading).Serial() - clock.NowUtc().Serial()) * 86400.0;
     });
   }
   // UTC plus the offset, turned into local time by the bias: the
@@ -136,6 +153,12 @@ bool Overrule(const SyncRequest& request, const std::string& firstName, const Cl
 
 }  // namespace
 
+DateTime ReadingUtc(const TimeReading& reading) {
+  const DateTime utc = Sys().clock->NowUtc();
+  if (!reading.timeOfDay) return utc.AddSeconds(reading.utcOffset);
+  return NearestDate(utc, WrapTimeOfDay(reading.hours + reading.hourOffset, reading.minutes, reading.seconds + 1));
+}
+
 std::string NtpResultText(const SntpResult& result) {
   char text[80];
   std::snprintf(text, sizeof text, "offset %+.3f s, delay %.0f ms", result.offset, result.delay * 1000.0);
@@ -158,15 +181,17 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
   // UTC = local time + bias; the user's correction moves the clock earlier.
   // With the daylight option off the clock stays on standard time all year.
   int32_t totalBias = 0;
-  if (!trap(30, [&] {
-        const bool daylight = request.adjustForDaylight && request.daylightActive;
-        const int64_t sum = int64_t{request.zone.Bias} +
-                            (daylight ? request.zone.DaylightBias : request.zone.StandardBias) +
-                            request.correctionMinutes;
-        if (sum < INT32_MIN || sum > INT32_MAX) Raise(errOverflow);
-        totalBias = static_cast<int32_t>(sum);
-      }))
-    return result;
+  auto biasFor = [&](bool daylightActive) {
+    return trap(30, [&] {
+      const bool daylight = request.adjustForDaylight && daylightActive;
+      const int64_t sum = int64_t{request.zone.Bias} +
+                          (daylight ? request.zone.DaylightBias : request.zone.StandardBias) +
+                          request.correctionMinutes;
+      if (sum < INT32_MIN || sum > INT32_MAX) Raise(errOverflow);
+      totalBias = static_cast<int32_t>(sum);
+    });
+  };
+  if (!biasFor(request.daylightActive)) return result;
 
   std::optional<TimeReading> reading;
   bool networkDown = false;
@@ -199,11 +224,18 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
     return result;
   }
   if (!reading->usable) return result;
+  if (request.daylightAt && !biasFor(request.daylightAt(ReadingUtc(*reading)))) return result;
   result.sourceName = reading->source;
 
   ClockPlan plan;
   if (!Plan(*reading, totalBias, plan, trap)) return result;
-  if (request.maxCorrectionSeconds > 0 && std::fabs(plan.offset) > request.maxCorrectionSeconds) {
+  // A move the user's own settings make (the correction in minutes,
+  // standard time all year, today's daylight-saving rule) comes with a
+  // source that agrees with the computer's UTC clock; a clock those
+  // settings keep off UTC is moved little. Only a source at odds with the
+  // clock both ways is one to doubt.
+  const double doubt = std::min(std::fabs(plan.Correction()), std::fabs(plan.offset));
+  if (request.maxCorrectionSeconds > 0 && doubt > request.maxCorrectionSeconds) {
     const SecondOpinion second = secondOpinion(plan.offset);
     if (!second.agrees && !Overrule(request, reading->source, plan, second, result, trap)) return result;
     if (!Replan(*reading, totalBias, plan, trap)) return result;

@@ -9,10 +9,11 @@
 // page's time set; 300 to 350 the NTP server's; 400 to 450 the web server
 // clock's; 510 a big correction no second source confirmed.
 //
-// A source that says the clock is further off than the request allows is
-// believed only when a second, independent source agrees within
-// kAgreeSeconds; otherwise a run the user started asks, and any other run
-// sets nothing and says so once.
+// A run whose source is at odds with the clock by more than the request
+// allows (it would move the clock that far, and says the computer's UTC
+// clock is that far off) goes ahead only when a second, independent source
+// agrees within kAgreeSeconds; otherwise a run the user started asks, and
+// any other run sets nothing and says so once.
 #pragma once
 
 #include <cstdint>
@@ -38,10 +39,14 @@ struct SyncRequest {
   // as read at the start of this run.
   TimeZoneInformation zone;
   bool daylightActive = false;
+  // Set while the computer's record is out of date and `zone` holds today's
+  // rule instead: whether daylight time holds at a UTC moment by that rule.
+  // The bias is then chosen for the moment the source read, not for the
+  // season the system believes in.
+  std::function<bool(DateTime utc)> daylightAt;
   // Minutes the user's clock runs ahead: the clock is set earlier by them.
   int32_t correctionMinutes = 0;
-  // Seconds one source may say the clock is off by and be believed alone;
-  // 0 or less: any.
+  // Seconds one source alone may move the clock by; 0 or less: any.
   double maxCorrectionSeconds = 0;
   // A run the user started: shows the question (its text ends in "Set the
   // clock anyway?") and answers whether to set the clock when no second
@@ -91,9 +96,9 @@ struct TimeReading {
 constexpr double kAgreeSeconds = 2;
 
 // A second source's word on what the first one says: that the computer's
-// UTC clock is some seconds off. What counts is the sources' word, not the
-// user's own choices (the correction in minutes, standard time all year),
-// which move the clock whatever the source.
+// UTC clock is some seconds off. Both are converted alike (the bias, the
+// user's correction), so comparing what they say of UTC is comparing where
+// they would set the clock.
 struct SecondOpinion {
   bool agrees = false;
   // The answer shown beside the first one: who gave it and by how many
@@ -114,6 +119,11 @@ class ITimeSource {
   // writes none.
   virtual std::optional<std::string> ResultLine() const { return std::nullopt; }
 };
+
+// The UTC moment a source read: a UTC offset added to the computer's UTC
+// clock, or a page's time of day (with its hour offset and one second) on
+// the UTC date nearest that clock.
+DateTime ReadingUtc(const TimeReading& reading);
 
 // Runs one synchronisation on the installed platform.
 SyncResult Synchronise(const SyncRequest& request, std::string& timePageText);

@@ -64,19 +64,6 @@ std::optional<TimeReading> ReadPage(const std::string& page, const Source& sourc
   return reading;
 }
 
-// The new time of day goes on whichever date (yesterday, today, tomorrow)
-// lies nearest to the computer's clock, so a clock a few seconds off around
-// midnight is not set a whole day wrong.
-DateTime NearestDate(DateTime now, long secondsOfDay) {
-  DateTime best = DateTime(now.Days() + DayFraction(secondsOfDay));
-  for (long shift : {-1L, 1L}) {
-    const DateTime candidate = best.AddDays(shift);
-    if (std::fabs(candidate.Serial() - now.Serial()) < std::fabs(best.Serial() - now.Serial()))
-      best = candidate;
-  }
-  return best;
-}
-
 double Seconds(DateTime from, DateTime to) { return (to.Serial() - from.Serial()) * 86400.0; }
 
 // Where a second source puts the computer's UTC clock: between lo and hi
@@ -108,7 +95,7 @@ Span DateSpan(const DateReading& r) {
 // A page printed its whole second some moment before it arrived; one
 // second was added for that.
 Span PageSpan(const TimeReading& reading) {
-  const double offset = PageOffset(reading);
+  const double offset = Seconds(Sys().clock->NowUtc(), ReadingUtc(reading));
   return {offset - 1, offset};
 }
 
@@ -192,22 +179,6 @@ std::optional<TimeReading> TimePageChain::TrySource(const PageSource& source, in
     return reading;
   }
   return std::nullopt;
-}
-
-DateTime PageTimeToLocal(const TimeReading& reading, int32_t totalBias, DateTime now) {
-  const long minutes = reading.minutes - static_cast<long>(totalBias);
-  if (minutes < INT16_MIN || minutes > INT16_MAX) Raise(errOverflow);
-  // One second is added to every reading: the page was printed a moment ago.
-  return NearestDate(now, WrapTimeOfDay(reading.hours + reading.hourOffset, minutes, reading.seconds + 1));
-}
-
-double PageOffset(const TimeReading& reading) {
-  const DateTime utc = Sys().clock->NowUtc();
-  const double clock = (utc.Serial() - utc.Days()) * 86400.0;
-  double offset = WrapTimeOfDay(reading.hours + reading.hourOffset, reading.minutes, reading.seconds + 1) - clock;
-  if (offset >= 43200) offset -= 86400;
-  if (offset < -43200) offset += 86400;
-  return offset;
 }
 
 SecondOpinion AskOtherHosts(WebAsker& asker, const std::vector<DateReading>& dates, const std::string& firstHost,

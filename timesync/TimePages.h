@@ -34,17 +34,6 @@ class TimePageChain : public ITimeSource {
   std::vector<std::string> settled_;  // pages that answered with no page: a redirect, an error
 };
 
-// The local time a page's reading stands for: its time of day with the
-// hour offset, the bias off the minutes and one second added, on the date
-// nearest `now`. Raises errOverflow when the minutes less the bias leave
-// the 16-bit range.
-DateTime PageTimeToLocal(const TimeReading& reading, int32_t totalBias, DateTime now);
-
-// The seconds a page's reading says the computer's UTC clock is off by:
-// its UTC time of day with one second added, less the clock's, taken the
-// short way round midnight.
-double PageOffset(const TimeReading& reading);
-
 // The word of the time-page hosts other than `firstHost` on a source that
 // says the UTC clock is `offset` seconds off (`timeOfDay`: only the time
 // of day counts, as a page shows no date). Each host speaks through a Date

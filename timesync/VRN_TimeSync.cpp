@@ -1,18 +1,21 @@
 #include "timesync/VRN_TimeSync.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "app/FrmMain.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/Text.h"
 #include "timesync/SyncCore.h"
+#include "timesync/ZoneUpdate.h"
 
 namespace tavrel {
 namespace {
 
 const char* const kDoAtomicTime = "DoAtomicTime of Modul VRN_TimeSync";
 const char* const kTzDate = "tzDate of Modul VRN_TimeSync";
+const char* const kByTodaysRule = "set by today's daylight-saving rule; this computer's rule is out of date";
 
 FrmMain& TheMainForm() {
   if (!MainForm) Raise(errObjectNotSet);
@@ -41,6 +44,13 @@ bool DoAtomicTime(std::string& TimePageText, SyncRun& run) {
     }
   });
   trap(20, [&] { request.adjustForDaylight = TheMainForm().chkDT.Value() == 1; });
+  // A text that is no number keeps the check on: it never turns off by
+  // mistake.
+  request.maxCorrectionSeconds = kDefaultMaxCorrectionMinutes * 60;
+  trap(22, [&] {
+    request.maxCorrectionSeconds =
+        CDbl(TheMainForm().txtMaxCorrection.Text(), Sys().locale->DecimalSeparator()) * 60;
+  });
   trap(25, [&] {
     TimeZoneInformation zone = TZInfo;
     const uint32_t state = Sys().timeZone->Read(zone);
@@ -52,21 +62,39 @@ bool DoAtomicTime(std::string& TimePageText, SyncRun& run) {
   request.zone = TZInfo;
   request.daylightActive = DaylightActive;
   request.correctionMinutes = TimeCorrection;
-  // A text that is no number keeps the check on: it never turns off by
-  // mistake.
-  request.maxCorrectionSeconds = kDefaultMaxCorrectionMinutes * 60;
-  trap(27, [&] {
-    request.maxCorrectionSeconds =
-        CDbl(TheMainForm().txtMaxCorrection.Text(), Sys().locale->DecimalSeparator()) * 60;
-  });
   if (run.userStarted) {
     request.askUser = [](const std::string& question) {
       return Sys().windows->MessageBox(question, kSourceMain, vbYesNo | vbExclamation | vbDefaultButton2) == vbYes;
     };
   }
 
+  // A record with yesterday's daylight-saving rules would set the clock an
+  // hour wrong for weeks: until the user updates it, today's rule converts.
+  ZoneRulesState rules;
+  const bool rulesKnown =
+      trap(26, [&] { rules = LookAtZone(CompiledZoneTable(), TZInfo, Sys().clock->Now().Year()); });
+  if (rulesKnown) trap(27, [&] { TheMainForm().ShowZoneRules(rules); });
+  const bool byTodaysRule = rulesKnown && rules.check.state == ZoneCheck::OutOfDate;
+  if (byTodaysRule) {
+    const TimeZoneInformation rule = rules.check.rule;
+    request.zone = rule;
+    trap(28, [&] { request.daylightActive = DaylightAtUtc(rule, Sys().clock->NowUtc()); });
+    request.daylightAt = [rule](DateTime utc) { return DaylightAtUtc(rule, utc); };
+  }
+
   run.result = Synchronise(request, TimePageText);
-  const SyncResult& result = run.result;
+  SyncResult& result = run.result;
+  if (byTodaysRule && result.synchronised)
+    result.resultLine = (result.resultLine ? *result.resultLine + "; " : std::string()) + kByTodaysRule;
+  // A source that writes no line of its own leaves the options view's
+  // line alone, except an earlier run's word about the old rule.
+  if (!byTodaysRule && result.synchronised && !result.resultLine)
+    trap(29, [&] {
+      const std::string& line = TheMainForm().Label15.Caption();
+      if (line.size() >= std::strlen(kByTodaysRule) &&
+          line.compare(line.size() - std::strlen(kByTodaysRule), std::string::npos, kByTodaysRule) == 0)
+        result.resultLine = std::string();
+    });
   // The source's line sits on the options view, where the user chose it.
   if (result.resultLine) trap(360, [&] { TheMainForm().Label15.SetCaption(*result.resultLine); });
   if (result.synchronised) SecondsCorrected = result.secondsCorrected;

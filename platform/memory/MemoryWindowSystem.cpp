@@ -10,7 +10,7 @@ namespace tavrel {
 MemoryControlPeer::MemoryControlPeer(Control& control) : control_(control) {
   for (Prop p : {Prop::Caption, Prop::Value, Prop::Visible, Prop::Enabled, Prop::BackColor, Prop::ToolTip,
                  Prop::Items, Prop::Bounds, Prop::Picture, Prop::Date, Prop::Font, Prop::Transparent,
-                 Prop::MousePointer, Prop::WordWrap})
+                 Prop::MousePointer})
     Update(p);
 }
 
@@ -40,7 +40,6 @@ void MemoryControlPeer::Update(Prop what) {
     case Prop::Font: view_.font = control_.Font(); break;
     case Prop::Transparent: view_.transparent = control_.Transparent(); break;
     case Prop::MousePointer: view_.pointer = control_.Pointer(); break;
-    case Prop::WordWrap: view_.wordWrap = control_.WordWrap(); break;
     case Prop::TopMost: break;
   }
 }

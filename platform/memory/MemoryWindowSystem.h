@@ -31,7 +31,6 @@ struct ControlView {
   Font font;
   bool transparent = false;
   MousePointer pointer = MousePointer::Default;
-  bool wordWrap = false;
 };
 
 class MemoryWindowSystem;

@@ -246,11 +246,12 @@ TEST_F(AgreementTest, OneNtpServerHoursOffNeedsTheUsersYes) {
   EXPECT_EQ(1u, sys.clock.sets.size());
 }
 
-// The user's own choices move the clock whatever the source says: five
-// minutes' correction and standard time all year, in summer, are no
-// source's word and need nobody's confirmation.
-TEST_F(AgreementTest, TheUsersCorrectionIsNoSourcesWord) {
-  Ntp(1, 0.2);
+// The user's own settings move the clock whatever the source says: five
+// minutes' correction and standard time all year, in summer. Set the first
+// time, they move it an hour and five minutes while the server agrees with
+// the computer's UTC clock; kept, they hold the clock that far off UTC and
+// the server moves it by nothing. Neither is a source to doubt.
+TEST_F(AgreementTest, TheUsersOwnCorrectionsNeedNoSecondSource) {
   ServeNtp();
   ChooseNtp("192.0.2.1");
   TimeCorrection = 5;
@@ -258,8 +259,13 @@ TEST_F(AgreementTest, TheUsersCorrectionIsNoSourcesWord) {
   sys.timeZone.zone.DaylightBias = -60;
   sys.timeZone.result = TIME_ZONE_ID_DAYLIGHT;
   sys.clock.utcBiasMinutes = -60;
+  Ntp(1, 0.2);
   EXPECT_TRUE(Periodic());
   EXPECT_NEAR(0.2 - 65 * 60, run.result.offset, 0.001);
+  sys.clock.Advance(15);
+  Ntp(1, 65 * 60 + 0.2);
+  EXPECT_TRUE(Periodic());
+  EXPECT_NEAR(0.2, run.result.offset, 0.001);
   EXPECT_EQ(0, Count(kUnconfirmed));
 }
 

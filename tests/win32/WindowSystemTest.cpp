@@ -333,17 +333,6 @@ TEST_F(WindowSystemTest, TheSystemsResumeFromStandbyIsAFormResume) {
   EXPECT_EQ(form.resumes, 3);
 }
 
-// A label that wraps is a plain static text; every other one keeps its
-// line.
-TEST_F(WindowSystemTest, OnlyALabelThatAsksToWrapWraps) {
-  auto type = [&] { return GetWindowLongA(Item(501), GWL_STYLE) & SS_TYPEMASK; };
-  EXPECT_EQ(type(), SS_LEFTNOWORDWRAP);
-  form.label.SetWordWrap(true);
-  EXPECT_EQ(type(), SS_LEFT);
-  form.label.SetWordWrap(false);
-  EXPECT_EQ(type(), SS_LEFTNOWORDWRAP);
-}
-
 TEST_F(WindowSystemTest, RegisteredMessagesKeepTheirNumber) {
   const unsigned created = Sys().windows->RegisterMessage("TaskbarCreated");
   EXPECT_GE(created, 0xC000u);
