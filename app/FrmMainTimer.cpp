@@ -1,8 +1,8 @@
 // Timer1, the program's only timer (500 ms): the clock, the date picker and
 // the header clock; the periodic synchronisation when the last one plus the
 // period lies in the past, when the computer has just woken, or when the
-// network failed the last run and its retry is due; and the spoken time's
-// chance to speak.
+// network failed the last run and its retry is due (never where the process
+// may not set the clock); and the spoken time's chance to speak.
 #include <algorithm>
 #include <cmath>
 
@@ -26,9 +26,10 @@ void FrmMain::Timer1_Timer() {
   trap(35, [&] { NoteTickGap(); });
   // The period is in hours and may be fractional. A last update that reads
   // as no date (none yet, or another date format) counts as due: the error
-  // is reported and the run it guards goes ahead.
+  // is reported and the run it guards goes ahead. A process that may not
+  // set the clock has nothing to fetch.
   bool due = false;
-  trap(40, [&] { due = chkPeriodic.Value() == 1; });
+  trap(40, [&] { due = chkPeriodic.Value() == 1 && maySetClock_; });
   if (due) {
     double period = -1;
     trap(50, [&] {
