@@ -568,16 +568,23 @@ TEST_F(OrdinaryUserTest, TheOptionsViewSaysSoAndPeriodicRunsFetchNothing) {
     sys.clock.Advance(120);
     form.Timer1.Fire();
   }
+  // Waking from standby is no reason either.
+  sys.windows.PowerResume();
+  sys.clock.Advance(1);
+  form.Timer1.Fire();
   EXPECT_EQ(0, fetches);
   EXPECT_EQ("", form.lblLastUpdate.Caption());
   EXPECT_EQ("", Log());
-  EXPECT_EQ("12:10:10", form.lblTime.Caption());
+  EXPECT_EQ("12:10:11", form.lblTime.Caption());
 }
 
 TEST_F(OrdinaryUserTest, TheTrayIconSaysSoEachTimeItIsAdded) {
   form.Load();
   form.imgSysTray.UserClick();
   ASSERT_EQ(1u, sys.notifyArea.icons.size());
+  EXPECT_EQ("Only an administrator can set this computer's clock", TrayTip());
+  // A run from the tray menu fails, and the reason stays what it was.
+  form.cmdTimeSync_Click();
   EXPECT_EQ("Only an administrator can set this computer's clock", TrayTip());
   form.Restore_from_SysTray();
   form.imgSysTray.UserClick();
