@@ -62,6 +62,9 @@ enum ControlId : int {
   // The source the program sets its own clock from while it serves NTP.
   IDC_cboServerSource,
   IDC_txtNtpServer,
+  IDC_lblMaxCorrection,
+  IDC_txtMaxCorrection,
+  IDC_lblMaxCorrectionMinutes,
   IDC_optTimeSource = 1140,  // elements 0 to 2
 
   // Time-zone panel.

@@ -56,16 +56,16 @@ FrmMain::FrmMain()
       ErrorIndicator(*this, IDC_ErrorIndicator, K::PictureBox, "ErrorIndicator", {3900, 1560, 120, 135}),
       cmdChangeTimeZone(*this, IDC_cmdChangeTimeZone, K::Button, "cmdChangeTimeZone", {120, 1920, 1815, 255}),
       cmdNewVersion(*this, IDC_cmdNewVersion, K::Button, "cmdNewVersion", {2100, 1920, 1875, 255}),
-      Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 1815}),
+      Frame3(*this, IDC_Frame3, K::Frame, "Frame3", {120, 2280, 3855, 2010}),
       optTimeSource(*this, IDC_optTimeSource, K::OptionButton, "optTimeSource", &Frame3),
       txtIPaddress(*this, IDC_txtIPaddress, K::TextBox, "txtIPaddress", {1200, 960, 2520, 285}, &Frame3),
       Label13(*this, IDC_Label13, K::Label, "Label13", {360, 1005, 840, 195}, &Frame3),
       Label14(*this, IDC_Label14, K::Label, "Label14", {360, 1305, 3375, 195}, &Frame3),
-      Label15(*this, IDC_Label15, K::Label, "Label15", {120, 1560, 3615, 195}, &Frame3),
+      Label15(*this, IDC_Label15, K::Label, "Label15", {120, 1560, 3615, 390}, &Frame3),
       Label16(*this, IDC_Label16, K::Label, "Label16", {360, 1305, 840, 195}, &Frame3),
       cboServerSource(*this, IDC_cboServerSource, K::ComboBox, "cboServerSource", {1200, 1260, 1215, 285}, &Frame3),
       txtNtpServer(*this, IDC_txtNtpServer, K::TextBox, "txtNtpServer", {2475, 1260, 1245, 285}, &Frame3),
-      Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 4140, 3855, 2730}),
+      Frame2(*this, IDC_Frame2, K::Frame, "Frame2", {120, 4335, 3855, 3060}),
       chkStartWithWindow(*this, IDC_chkStartWithWindow, K::CheckBox, "chkStartWithWindow", {120, 240, 1815, 195}, &Frame2),
       chkStartInSysTray(*this, IDC_chkStartInSysTray, K::CheckBox, "chkStartInSysTray", {2040, 240, 1755, 195}, &Frame2),
       chkTimeSync(*this, IDC_chkTimeSync, K::CheckBox, "chkTimeSync", {120, 480, 1815, 195}, &Frame2),
@@ -81,7 +81,11 @@ FrmMain::FrmMain()
       txtTimeCorrection(*this, IDC_txtTimeCorrection, K::TextBox, "txtTimeCorrection", {1920, 1770, 660, 285}, &Frame2),
       Label3(*this, IDC_Label3, K::Label, "Label3", {2640, 1800, 720, 195}, &Frame2),
       chkDT(*this, IDC_chkDT, K::CheckBox, "chkDT", {120, 2160, 3615, 195}, &Frame2),
-      Label11(*this, IDC_Label11, K::Label, "Label11", {2640, 7020, 885, 195}),
+      lblMaxCorrection(*this, IDC_lblMaxCorrection, K::Label, "lblMaxCorrection", {120, 2730, 2340, 195}, &Frame2),
+      txtMaxCorrection(*this, IDC_txtMaxCorrection, K::TextBox, "txtMaxCorrection", {2520, 2700, 480, 285}, &Frame2),
+      lblMaxCorrectionMinutes(*this, IDC_lblMaxCorrectionMinutes, K::Label, "lblMaxCorrectionMinutes",
+                              {3060, 2730, 675, 195}, &Frame2),
+      Label11(*this, IDC_Label11, K::Label, "Label11", {2640, 7425, 885, 195}),
       Frame1(*this, IDC_Frame1, K::Frame, "Frame1", {4185, 30, 3855, 2160}),
       Label8(*this, IDC_Label8, K::Label, "Label8", {120, 240, 1860, 195}, &Frame1),
       lblInfo(*this, IDC_lblInfo, K::Label, "lblInfo"),
@@ -195,8 +199,11 @@ void FrmMain::DesignOptions() {
   Label13.SetCaption("address :");
   Label14.SetCaption("Port : 123");
   // In Label14's row while the program serves: where its own time comes
-  // from. The outcome of the last run or of serving is Label15.
+  // from.
   Label16.SetCaption("sync from :");
+  // The outcome of the last run or of serving, on two lines (the label's
+  // height wraps it): several servers and what they said take more than one.
+  Label15.SetFont(kSmall);
   Label16.SetVisible(false);
   cboServerSource.AddItem("web servers");
   cboServerSource.AddItem("NTP server");
@@ -225,6 +232,9 @@ void FrmMain::DesignOptions() {
   chkDT.SetValue(1);
   lblInfo.Add(7, {120, 2400, 3615, 195}, &Frame2).SetCaption(" (check this function also in the Windows settings!)");
   lblInfo(7).SetFont(kSmall);
+  lblMaxCorrection.SetCaption("Ask before correcting more than");
+  txtMaxCorrection.SetText("2");
+  lblMaxCorrectionMinutes.SetCaption("minutes");
   Label11.SetCaption("bug report");
   Label11.SetForeColor(kLinkBlue);
   Label11.SetPointer(MousePointer::Hand);
@@ -293,6 +303,7 @@ void FrmMain::Connect() {
   cmdNewVersion.Click = [this] { cmdNewVersion_Click(); };
   DTPicker1.Change = [this] { DTPicker1_Change(); };
   txtTimeCorrection.LostFocus = [this] { txtTimeCorrection_LostFocus(); };
+  txtMaxCorrection.LostFocus = [this] { txtMaxCorrection_LostFocus(); };
   Timer1.Tick = [this] { Timer1_Timer(); };
 }
 

@@ -2,7 +2,7 @@
 // copy of the user's options; other modules reach them through MainForm.
 //
 // The view is chosen by the window's size alone: compact (4102 x 1725
-// twips), small clock (185 high: only the title strip), options (7440 high:
+// twips), small clock (185 high: only the title strip), options (7680 high:
 // the options area below the panel) and time zone (8160 x 2280: the zone
 // panel beside it; 3900 high while the daylight-saving rules frame below the
 // zone panel shows).
@@ -13,6 +13,7 @@
 
 #include "platform/Forms.h"
 #include "support/ErrorDisplay.h"
+#include "timesync/SyncCore.h"
 #include "tray/frmSysTray.h"
 
 namespace tavrel {
@@ -26,7 +27,7 @@ constexpr long kMainWidth = 4102;
 constexpr long kZoneWidth = 8160;
 constexpr long kCompactHeight = 1725;
 constexpr long kSmallClockHeight = 185;
-constexpr long kOptionsHeight = 7440;
+constexpr long kOptionsHeight = 7680;
 constexpr long kZoneHeight = 2280;
 // Down to the end of the options area's "Time Source:" frame, so that the
 // view's left half ends on a whole frame.
@@ -49,6 +50,7 @@ class FrmMain : public Form, public IErrorDisplay {
   void Form_Unload(int& cancel) override;
   void Form_SystemChange() override;
   void Form_Click() override { form_click(); }
+  void Form_Resume() override;
 
   // Views and the home position.
   void imgMinimize_Click();
@@ -98,6 +100,8 @@ class FrmMain : public Form, public IErrorDisplay {
   void txtTimeCorrection_LostFocus();
   // The NTP server's address box shows the port it will ask.
   void txtIPaddress_Change();
+  // "Ask before correcting more than" keeps a number.
+  void txtMaxCorrection_LostFocus();
 
   // The NTP server for the local network (timesync/FrmMainNtpServer.cpp):
   // the time source's rows, the source the program sets its own clock from
@@ -125,6 +129,10 @@ class FrmMain : public Form, public IErrorDisplay {
   void m_frmSysTray_SysTrayDoubleClick(long button);
   void m_frmSysTray_SysTrayMouseDown(long button);
   void imgSysTray_Click();
+  // The tray icon's tooltip says how the last run went ("Set 12:00:03 from
+  // pool.ntp.org"); kept for the icons made later.
+  void ShowSyncStatus(const std::string& text);
+  const std::string& SyncStatus() const { return syncStatus_; }
 
   // What the error reporter asks of and does to the window.
   bool ErrorMessageBoxWanted() override;
@@ -185,6 +193,9 @@ class FrmMain : public Form, public IErrorDisplay {
   Control txtTimeCorrection;
   Control Label3;
   Control chkDT;
+  Control lblMaxCorrection;
+  Control txtMaxCorrection;
+  Control lblMaxCorrectionMinutes;
   Control Label11;
 
   // Time-zone panel; lblInfo(7) is the note under the daylight option.
@@ -227,6 +238,12 @@ class FrmMain : public Form, public IErrorDisplay {
   // the period says: a period of 0 (or letters, which read as 0) would run
   // back to back, blocking the window and hammering the time servers.
   static constexpr uint32_t kMinPeriodicGapMs = 60 * 1000;
+  // More wall-clock time than tick count between two ticks: the computer
+  // slept (the tick count stands still in standby on the older systems).
+  static constexpr double kWakeGapMs = 30 * 1000;
+  // The first retry after a run the network failed; each next one waits
+  // twice as long, up to the period.
+  static constexpr uint32_t kFirstRetryMs = 60 * 1000;
 
  private:
   void Design();
@@ -254,6 +271,21 @@ class FrmMain : public Form, public IErrorDisplay {
   bool maySetClock_ = true;
   bool hasRun_ = false;
   uint32_t lastRunEndTick_ = 0;
+  // The periodic run's other reasons to be due: the computer woke, or the
+  // network failed the last run and its retry time has come.
+  void NoteTickGap();
+  bool RetryDue(double periodHours);
+  void AfterRun(const SyncResult& result);
+  bool wakeDue_ = false;
+  bool tickBaseSet_ = false;
+  DateTime tickBaseUtc_;
+  uint32_t tickBase_ = 0;
+  int networkFailures_ = 0;
+  // Whether the run about to start is the user's (the button, the tray
+  // menu): only such a run asks before a big correction.
+  bool userRun_ = false;
+  bool starting_ = false;
+  std::string syncStatus_;
   // The tray object, raising 91 when there is none.
   frmSysTray& SysTray();
   // Made on first use; the last time source chosen other than serving

@@ -47,7 +47,10 @@ void FrmMain::Form_Load() {
   // that the clock is not synchronised.
   trap(65, [&] { ApplyNtpServer(); });
   trap(70, [&] {
-    if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
+    if (chkTimeSync.Value() != 1) return;
+    starting_ = true;
+    cmdTimeSync_Click();
+    starting_ = false;
   });
 }
 

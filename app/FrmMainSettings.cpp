@@ -94,6 +94,10 @@ void FrmMain::Load_Registry() {
     cboServerSource.SetListIndex(index);
   });
   trap(220, [&] { txtNtpServer.SetText(Read("txtNtpServer", "")); });
+  trap(230, [&] {
+    txtMaxCorrection.SetText(Read("txtMaxCorrection", "2"));
+    txtMaxCorrection_LostFocus();
+  });
 }
 
 // The window opens compact whatever its stored height (Main sets it), so
@@ -134,6 +138,7 @@ void FrmMain::Save_Registry() {
   trap(190, [&] { Write("txtIPaddress", txtIPaddress.Text()); });
   trap(200, [&] { Write("cboServerSource", CStr(cboServerSource.ListIndex())); });
   trap(210, [&] { Write("txtNtpServer", txtNtpServer.Text()); });
+  trap(220, [&] { Write("txtMaxCorrection", txtMaxCorrection.Text()); });
 }
 
 }  // namespace tavrel

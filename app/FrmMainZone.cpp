@@ -58,7 +58,12 @@ void FrmMain::ReadTimeZone(const char* procedure) {
 
 // A new zone, or the change between standard and daylight time, shows at
 // once: the system tells every window when its clock or settings change.
-void FrmMain::Form_SystemChange() { ReadTimeZone("Form_SystemChange of Formular FrmMain"); }
+// A clock someone set is no sleep: the next tick starts the wall-clock
+// comparison afresh.
+void FrmMain::Form_SystemChange() {
+  tickBaseSet_ = false;
+  ReadTimeZone("Form_SystemChange of Formular FrmMain");
+}
 
 // The system's date and time dialog on its zone page; the panel follows
 // the change the user makes there.

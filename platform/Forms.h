@@ -116,7 +116,8 @@ class TimerPeer {
 
 // Message box styles and answers, as the system's.
 enum : long {
-  vbOKOnly = 0, vbOKCancel = 1, vbYesNo = 4, vbCritical = 16, vbInformation = 64, vbSystemModal = 4096,
+  vbOKOnly = 0, vbOKCancel = 1, vbYesNo = 4, vbCritical = 16, vbExclamation = 48, vbInformation = 64,
+  vbDefaultButton2 = 256, vbSystemModal = 4096,
 };
 enum : int { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
@@ -386,6 +387,8 @@ class Form {
   // The system's clock or one of its settings (the time zone among them)
   // changed: WM_TIMECHANGE, WM_SETTINGCHANGE.
   virtual void Form_SystemChange() {}
+  // The computer resumed from standby or hibernation (WM_POWERBROADCAST).
+  virtual void Form_Resume() {}
   // A private (WM_APP and above) or registered message sent to the window.
   virtual void Form_Message(unsigned message, uintptr_t wParam, intptr_t lParam) {
     (void)message; (void)wParam; (void)lParam;

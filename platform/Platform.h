@@ -136,6 +136,9 @@ struct HttpOptions {
   // is the platform's own time-out. A fetch ends within twice this, on
   // every system.
   unsigned timeoutMs = 0;
+  // Request header lines to send besides the platform's own, each ending
+  // in CR LF ("Cache-Control: no-cache\r\n"); empty: none.
+  std::string headers;
 };
 
 class IHttp {
@@ -143,8 +146,9 @@ class IHttp {
   virtual ~IHttp() = default;
   // Sends a GET for a full URL ("http://host[:port]/path?query") and
   // returns the answer whatever its status, blocking until it arrived.
-  // Throws RuntimeError when the host cannot be reached, the transfer
-  // times out or fails.
+  // Throws RuntimeError when the host cannot be reached (errHostNotFound:
+  // its name does not resolve; errCannotConnect: no connection to it),
+  // the transfer times out (errInetTimeout) or fails (errInetFailure).
   virtual HttpAnswer Fetch(const std::string& url, const HttpOptions& options) = 0;
   // The body of a page, redirects followed. An answer other than 2xx is
   // errInetFailure "HTTP status N".

@@ -28,6 +28,8 @@ const char* ErrorDescription(long number) {
     case errSocketFailure: return "Network socket error";
     case errNtpBadReply: return "Invalid NTP reply";
     case errNtpKissOfDeath: return "NTP kiss-o'-death";
+    case errCannotConnect: return "Cannot connect to the server";
+    case errNotConfirmed: return "Correction not confirmed";
     default: return "Application-defined or object-defined error";
   }
 }

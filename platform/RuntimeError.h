@@ -38,6 +38,8 @@ enum ErrorNumber : long {
   errSocketFailure = -2147221504 + 513,   // "Network socket error"
   errNtpBadReply = -2147221504 + 514,     // "Invalid NTP reply"
   errNtpKissOfDeath = -2147221504 + 515,  // "NTP kiss-o'-death"
+  errCannotConnect = -2147221504 + 516,   // "Cannot connect to the server"
+  errNotConfirmed = -2147221504 + 517,    // "Correction not confirmed"
 };
 
 // The standard description of an error number ("Application-defined or

@@ -3,7 +3,9 @@
 // the result and unlocks again. The button, start-up and the tray menu run
 // it through cmdTimeSync_Click; the timer's periodic run calls TimeSync
 // without a message.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/FrmMain.h"
 #include "platform/Platform.h"
@@ -13,7 +15,9 @@
 #include "support/VRN_ErrorLog.h"
 #include "support/Waits.h"
 #include "timesync/NtpServer.h"
+#include "timesync/NtpSource.h"
 #include "timesync/Sntp.h"
+#include "timesync/SyncStatus.h"
 #include "timesync/VRN_TimeSync.h"
 
 namespace tavrel {
@@ -39,7 +43,9 @@ void FrmMain::TimeSync(bool meldung) {
   trap(70, [&] { TimeCorrection = CLng(txtTimeCorrection.Text(), Sys().locale->DecimalSeparator()); });
   std::string timePage;
   bool synchronised = false;
-  trap(80, [&] { synchronised = DoAtomicTime(timePage); });
+  SyncRun run;
+  run.userStarted = userRun_;
+  trap(80, [&] { synchronised = DoAtomicTime(timePage, run); });
   trap(90, [&] { lblUT(7).SetCaption(timePage); });
   if (meldung) {
     trap(100, [&] {
@@ -57,6 +63,8 @@ void FrmMain::TimeSync(bool meldung) {
   trap(130, [&] { imgCountdown.SetPicture(imgYak.Picture()); });
   trap(140, [&] { cmdTimeSync.SetEnabled(true); });
   trap(150, [&] { lblLastUpdate.SetCaption(GeneralDateText()); });
+  trap(155, [&] { ShowSyncStatus(SyncStatusText(run.result, Sys().locale->LongTime(Sys().clock->Now()))); });
+  AfterRun(run.result);
   hasRun_ = true;
   lastRunEndTick_ = Sys().clock->TickCount();
   trap(160, [&] { Timer1.SetEnabled(true); });
@@ -65,15 +73,21 @@ void FrmMain::TimeSync(bool meldung) {
 // With "Exit  5 seconds after time synchronization" ticked the run is silent
 // and the program ends five seconds after it, counted from the whole second
 // the run ended in; the window stays alive meanwhile.
+//
+// The button and the tray menu are the user's: their run may ask before a
+// big correction. The start-up run (Form_Load) is not.
 void FrmMain::cmdTimeSync_Click() {
   ErrorTrap trap(kSourceMain, "cmdTimeSync_Click of Formular FrmMain");
   bool exitAfter = false;
   trap(10, [&] { exitAfter = chkExit.Value() == 1; });
+  userRun_ = !starting_;
   if (!exitAfter) {
     trap(20, [&] { TimeSync(true); });
+    userRun_ = false;
     return;
   }
   trap(30, [&] { TimeSync(false); });
+  userRun_ = false;
   trap(40, [&] {
     // The run may just have stepped the clock: the tick measures the wait.
     WaitWithEvents(MsFromWholeSecond(kExitDelaySeconds));
@@ -88,18 +102,37 @@ void FrmMain::txtTimeCorrection_LostFocus() {
   });
 }
 
+// A text that is no number becomes the standard two minutes: the check is
+// turned off only by a 0 the user writes.
+void FrmMain::txtMaxCorrection_LostFocus() {
+  ErrorTrap trap(kSourceMain, "txtMaxCorrection_LostFocus of Formular FrmMain");
+  trap(10, [&] {
+    if (!IsNumeric(txtMaxCorrection.Text(), Sys().locale->DecimalSeparator())) txtMaxCorrection.SetText("2");
+  });
+}
+
 // A text that is no server address yet (the user may be typing) shows the
-// standard port; the run reports it when it is still wrong then. While
-// the program serves, the box holds the port to serve on.
+// standard port; the run reports it when it is still wrong then. Several
+// servers show their ports, each once. While the program serves, the box
+// holds the port to serve on.
 void FrmMain::txtIPaddress_Change() {
   ErrorTrap trap(kSourceMain, "txtIPaddress_Change of Formular FrmMain");
-  uint16_t port = 123;
-  try {
-    const bool serving = optTimeSource.Has(1) && optTimeSource(1).Value() != 0;
-    port = serving ? ParseServedPort(txtIPaddress.Text()) : ParseNtpServer(txtIPaddress.Text()).port;
-  } catch (const RuntimeError&) {
+  std::vector<uint16_t> ports;
+  const bool serving = optTimeSource.Has(1) && optTimeSource(1).Value() != 0;
+  const std::vector<std::string> entries =
+      serving ? std::vector<std::string>{txtIPaddress.Text()} : SplitNtpServerList(txtIPaddress.Text());
+  for (const std::string& entry : entries) {
+    uint16_t port = 123;
+    try {
+      port = serving ? ParseServedPort(entry) : ParseNtpServer(entry).port;
+    } catch (const RuntimeError&) {
+    }
+    if (std::find(ports.begin(), ports.end(), port) == ports.end()) ports.push_back(port);
   }
-  trap(10, [&] { Label14.SetCaption("Port : " + std::to_string(port)); });
+  if (ports.empty()) ports.push_back(123);
+  std::string text;
+  for (uint16_t port : ports) text += (text.empty() ? "" : ", ") + std::to_string(port);
+  trap(10, [&] { Label14.SetCaption("Port : " + text); });
 }
 
 }  // namespace tavrel

@@ -166,8 +166,11 @@ NtpReplyCheck CheckNtpReply(const Datagram& datagram, const NetAddress& server, 
     return Verdict(NtpReplyCheck::Invalid, "NTP reply of version " + std::to_string(version));
   if (stratum == 0) {
     const std::string code = b.substr(kReferenceId, 4);
-    if (code == "RATE" || code == "DENY" || code == "RSTR")
-      return Verdict(NtpReplyCheck::Kiss, "NTP kiss-o'-death " + code);
+    if (code == "RATE" || code == "DENY" || code == "RSTR") {
+      NtpReplyCheck kiss = Verdict(NtpReplyCheck::Kiss, "NTP kiss-o'-death " + code);
+      kiss.kissCode = code;
+      return kiss;
+    }
     return Verdict(NtpReplyCheck::Invalid, "NTP reply with stratum 0");
   }
   if (stratum > 15)
@@ -201,24 +204,30 @@ void SntpClient::Fail(long number, const std::string& description) {
 
 void SntpClient::Open(const std::string& serverText) {
   socket_.reset();
-  sent_ = 0;
-  stopped_ = false;
-  samples_.clear();
   const NtpServerAddress server = ParseNtpServer(serverText);
-  port_ = server.port;
   const std::vector<NetAddress> addresses = udp_.Resolve(server.host);
   // A name may resolve to IPv6 first on a machine without IPv6 sockets:
   // the first address that gets a socket is the one asked.
   for (std::size_t i = 0; i < addresses.size(); ++i) {
     try {
-      socket_ = udp_.Open(addresses[i].family);
-      address_ = addresses[i];
+      Open(addresses[i], server.port);
       return;
     } catch (const RuntimeError&) {
       if (i + 1 == addresses.size()) throw;
     }
   }
   Fail(errHostNotFound, "Host not found: " + server.host);
+}
+
+void SntpClient::Open(const NetAddress& address, uint16_t port) {
+  socket_.reset();
+  sent_ = 0;
+  stopped_ = false;
+  kissCode_.clear();
+  samples_.clear();
+  address_ = address;
+  port_ = port;
+  socket_ = udp_.Open(address.family);
 }
 
 bool SntpClient::CanRequest() const { return socket_ && !stopped_ && sent_ < kRequests; }
@@ -255,6 +264,7 @@ void SntpClient::Request() {
         Fail(errNtpBadReply, check.reason);
       case NtpReplyCheck::Kiss:
         stopped_ = true;
+        kissCode_ = check.kissCode;
         Fail(errNtpKissOfDeath, check.reason);
       case NtpReplyCheck::Answer: {
         const NtpTimestamp t4 = ToNtpTimestamp(receivedAt);

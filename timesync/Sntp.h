@@ -72,6 +72,7 @@ struct NtpReplyCheck {
     Kiss,     // the server's kiss-o'-death: ask it nothing more this run
   } kind = Foreign;
   std::string reason;  // for every kind but Answer: the rule it broke
+  std::string kissCode;  // for a Kiss: "RATE", "DENY" or "RSTR"
   NtpTimestamp t2 = 0, t3 = 0;  // the server's receive and transmit times
   // For an Answer: the server's stratum, and its root delay and root
   // dispersion in seconds (how far it stands from its reference).
@@ -124,6 +125,10 @@ class SntpClient {
   // errInvalidPropertyValue (malformed text), errHostNotFound,
   // errSocketFailure.
   void Open(const std::string& serverText);
+  // Opens a socket for one address of a server already resolved. Throws
+  // RuntimeError errSocketFailure when the system has no socket for its
+  // family.
+  void Open(const NetAddress& address, uint16_t port);
   // True while another request may go out: opened, fewer than kRequests
   // sent, no kiss-o'-death received.
   bool CanRequest() const;
@@ -140,6 +145,11 @@ class SntpClient {
   // How long each request waits for its answer, in milliseconds.
   unsigned timeoutMs = kDefaultTimeoutMs;
   int RequestsSent() const { return sent_; }
+  // The code of the kiss-o'-death the server sent this run ("RATE",
+  // "DENY", "RSTR"), or "" when it sent none.
+  const std::string& KissCode() const { return kissCode_; }
+  // Whether a valid answer came in this run.
+  bool Answered() const { return !samples_.empty(); }
 
  private:
   struct Sample {
@@ -160,6 +170,7 @@ class SntpClient {
   bool stopped_ = false;
   long lastError_ = errInetTimeout;
   std::string lastDescription_;
+  std::string kissCode_;
   std::vector<Sample> samples_;
 };
 

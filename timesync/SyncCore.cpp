@@ -1,15 +1,15 @@
 #include "timesync/SyncCore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "support/Hosts.h"
-#include "timesync/HttpDate.h"
-#include "timesync/NtpPacket.h"
+#include "timesync/NtpSource.h"
 #include "timesync/Sntp.h"
-#include "timesync/TimePage.h"
+#include "timesync/TimePages.h"
+#include "timesync/WebAsker.h"
 #include "timesync/WebServerClock.h"
 
 namespace tavrel {
@@ -17,135 +17,14 @@ namespace {
 
 const char* const kDoAtomicTime = "DoAtomicTime of Modul VRN_TimeSync";
 
-// One time page and how to read it. The Naval Observatory and NIST print
-// UTC; eBay prints US Pacific time, which the hour offset turns into UTC
-// (7 in daylight time, "PDT"; 8 in standard time, "PST").
-struct Source {
-  const char* hostSetting;
-  const char* defaultHost;
-  const char* pathAndQuery;
-  TimeMarker where;
-  int hourOffset;
-  int attempts;
-  int line;  // statement number of the fetch; the search is line + 10
-};
+// The clock change a reading asks for, worked out just before it is made.
+struct ClockPlan {
+  DateTime now, newTime;  // local
+  uint32_t tick = 0;      // when they were taken
+  int line = 0;           // the statement number of the clock set, less 10
+  double offset = 0;      // seconds the source says the UTC clock is off
 
-const Source kNavalObservatory{"USNO", "http://tycho.usno.navy.mil", "/cgi-bin/timer.pl",
-                               {"UTC", 90, -9}, 0, 10, 40};
-const Source kNist{"NIST", "http://www.time.gov", "/timezone.cgi?UTC",
-                   {"white\"><b>", 1000, 10}, 0, 10, 80};
-const Source kEbayDaylight{"eBay", "http://cgi3.ebay.com",
-                           "/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US",
-                           {"PDT", 90, -9}, 7, 10, 120};
-// In winter the page says "PST"; one more fetch looks for it.
-const Source kEbayStandard{"eBay", "http://cgi3.ebay.com",
-                           "/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US",
-                           {"PST", 90, -9}, 8, 1, 160};
-
-// The time pages in their chain. Every answer's Date is kept for the web
-// server clock, which takes over when no page shows a time.
-class TimePageChain : public ITimeSource {
- public:
-  explicit TimePageChain(bool ebayOnly) : ebayOnly_(ebayOnly) {}
-
-  std::optional<TimeReading> Read(std::string& timePageText, ErrorTrap& trap) override {
-    std::optional<TimeReading> reading;
-    if (!ebayOnly_) {
-      reading = TrySource(kNavalObservatory, timePageText, trap);
-      if (!reading) reading = TrySource(kNist, timePageText, trap);
-    }
-    if (!reading) reading = TrySource(kEbayDaylight, timePageText, trap);
-    if (!reading) reading = TrySource(kEbayStandard, timePageText, trap);
-    return reading;
-  }
-
-  std::vector<DateReading>& Dates() { return dates_; }
-
- private:
-  // Fetches one source up to its number of attempts. A redirect is not
-  // followed: it is an answer without the time text (today's hosts answer
-  // plain HTTP with one), and its Date is the server's clock all the same.
-  // A fetch that fails counts as a miss without a search: what
-  // timePageText still holds is an older page, possibly another source's,
-  // and must never pass for this one.
-  std::optional<TimeReading> TrySource(const Source& source, std::string& timePageText, ErrorTrap& trap) {
-    const std::string url = HostSetting(source.hostSetting, source.defaultHost) + source.pathAndQuery;
-    HttpOptions options;
-    options.followRedirects = false;
-    for (int attempt = 0; attempt < source.attempts; ++attempt) {
-      if (!trap(source.line, [&] {
-            const HttpAnswer answer = Sys().http->Fetch(url, options);
-            if (const auto date = answer.Header("Date")) {
-              if (const auto utc = ParseHttpDate(*date))
-                dates_.push_back({url, *utc, answer.sentUtc, answer.answeredUtc});
-            }
-            if (answer.status < 200 || answer.status > 399)
-              Raise(errInetFailure, "HTTP status " + std::to_string(answer.status));
-            timePageText = answer.body;
-          }))
-        continue;
-      std::optional<std::string> text;
-      trap(source.line + 10, [&] { text = CutTimeText(timePageText, source.where); });
-      if (!text) continue;
-      timePageText = *text;
-      // A reading that is no time ends the run before the clock is touched.
-      TimeReading reading;
-      TimeFields f;
-      if (!trap(200, [&] { f = ReadTimeText(timePageText); })) {
-        reading.usable = false;
-        return reading;
-      }
-      reading.hours = f.hours;
-      reading.minutes = f.minutes;
-      reading.seconds = f.seconds;
-      reading.hourOffset = source.hourOffset;
-      // Whole seconds, and the second added to every reading.
-      reading.quality.referenceId = NtpCode("HTTP");
-      reading.quality.rootDispersion = 1;
-      return reading;
-    }
-    return std::nullopt;
-  }
-
-  bool ebayOnly_;
-  std::vector<DateReading> dates_;
-};
-
-// An NTP server: four requests, the fastest answer wins. The server gives
-// UTC to the millisecond, so nothing is added for the time a reading takes
-// to arrive. Each failed request is reported and the next one still goes
-// out.
-class NtpSource : public ITimeSource {
- public:
-  explicit NtpSource(std::string server) : server_(std::move(server)) {}
-
-  std::optional<TimeReading> Read(std::string& timePageText, ErrorTrap& trap) override {
-    SntpClient ntp;
-    SntpResult r;
-    bool answered = trap(300, [&] { ntp.Open(server_); });
-    while (answered && ntp.CanRequest()) trap(310, [&] { ntp.Request(); });
-    answered = answered && trap(320, [&] { r = ntp.Result(); });
-    if (!answered) {
-      line_ = "no valid answer from the NTP server";
-      return std::nullopt;
-    }
-    line_ = NtpResultText(r);
-    timePageText = r.serverTime;
-    TimeReading reading;
-    reading.timeOfDay = false;
-    reading.utcOffset = r.offset;
-    reading.line = 330;
-    reading.quality.stratum = r.stratum + 1;
-    reading.quality.referenceId = NtpReferenceId(r.address);
-    reading.quality.rootDelay = r.rootDelay + r.delay;
-    reading.quality.rootDispersion = r.rootDispersion;
-    return reading;
-  }
-  std::optional<std::string> ResultLine() const override { return line_; }
-
- private:
-  std::string server_;
-  std::optional<std::string> line_;
+  double Correction() const { return (newTime.Serial() - now.Serial()) * 86400.0; }
 };
 
 // The new time of day goes on whichever date (yesterday, today, tomorrow)
@@ -161,58 +40,124 @@ DateTime NearestDate(DateTime now, long secondsOfDay) {
   return best;
 }
 
-// The UTC moment a source read, near enough to tell the season: a page's
-// time of day goes on the UTC date nearest the computer's UTC clock.
+// The local time a reading stands for, now. False when it cannot be worked
+// out (a bias that leaves the minute count's range ends the run before the
+// clock is touched).
+bool Plan(const TimeReading& reading, int32_t totalBias, ClockPlan& plan, ErrorTrap& trap) {
+  IClock& clock = *Sys().clock;
+  plan.tick = clock.TickCount();
+  if (reading.timeOfDay) {
+    if (!trap(210, [&] {
+          const long minutes = reading.minutes - static_cast<long>(totalBias);
+          if (minutes < INT16_MIN || minutes > INT16_MAX) Raise(errOverflow);
+        }))
+      return false;
+    plan.line = 230;
+    // One second is added to every reading: the page was printed a moment ago.
+    return trap(220, [&] {
+      plan.now = clock.Now();
+      plan.newTime = NearestDate(plan.now, WrapTimeOfDay(reading.hours + reading.hourOffset,
+                                                         reading.minutes - static_cast<long>(totalBias),
+                                                         reading.seconds + 1));
+      plan.offset = (ReadingUtc(reading).Serial() - clock.NowUtc().Serial()) * 86400.0;
+    });
+  }
+  // UTC plus the offset, turned into local time by the bias: the
+  // milliseconds stay.
+  plan.line = reading.line;
+  plan.offset = reading.utcOffset;
+  return trap(reading.line, [&] {
+    plan.now = clock.Now();
+    plan.newTime = clock.NowUtc().AddSeconds(reading.utcOffset - totalBias * 60.0);
+  });
+}
+
+// After a wait (a second source asked, the user asked): a UTC offset is
+// worked out afresh; a page's time has aged by the wait, on the tick.
+bool Replan(const TimeReading& reading, int32_t totalBias, ClockPlan& plan, ErrorTrap& trap) {
+  if (!reading.timeOfDay) return Plan(reading, totalBias, plan, trap);
+  IClock& clock = *Sys().clock;
+  const uint32_t tick = clock.TickCount();
+  const double waited = static_cast<uint32_t>(tick - plan.tick) / 1000.0;
+  plan.tick = tick;
+  if (waited <= 0) return true;
+  return trap(220, [&] {
+    plan.now = clock.Now();
+    plan.newTime = plan.newTime.AddSeconds(waited);
+  });
+}
+
+// Sets the clock as planned; false when it was not set.
+bool SetClock(const ClockPlan& plan, SyncResult& result, ErrorTrap& trap) {
+  IClock& clock = *Sys().clock;
+  // A refused change is a failed run: nothing is broadcast.
+  if (!trap(plan.line + 10, [&] { clock.SetLocalTime(plan.newTime); })) {
+    result.outcome = SyncResult::Refused;
+    return false;
+  }
+  result.synchronised = true;
+  result.outcome = SyncResult::Set;
+  result.oldTime = plan.now;
+  result.newTime = plan.newTime;
+  result.offset = plan.Correction();
+  result.secondsCorrected = SecondsBetween(plan.now, plan.newTime);
+  trap(plan.line + 20, [&] { clock.BroadcastTimeChange(); });
+  return true;
+}
+
+// "3 h 0 min 5 s", "2 min 30 s", "45 s": how far a correction moves the clock.
+std::string Span(double seconds) {
+  long total = std::lround(std::fabs(seconds));
+  const long hours = total / 3600, minutes = total / 60 % 60;
+  total %= 60;
+  std::string text;
+  if (hours) text += std::to_string(hours) + " h ";
+  if (hours || minutes) text += std::to_string(minutes) + " min ";
+  return text + std::to_string(total) + " s";
+}
+
+// Each answer as the local time the clock would show by it.
+std::string BigCorrectionQuestion(const std::string& firstName, const ClockPlan& plan, const SecondOpinion& second) {
+  const DateTime now = Sys().clock->Now();
+  const double move = plan.Correction();
+  auto says = [&](const std::string& name, double seconds) {
+    return name + " says " + Sys().locale->LongTime(now.AddSeconds(seconds)) + "\r\n";
+  };
+  std::string text = "The time source would set the clock " + Span(move) + (move < 0 ? " back" : " forward") +
+                     ", and no second source confirms it.\r\n\r\n";
+  text += says(firstName, move);
+  text += second.offset ? says(second.name, move + *second.offset - plan.offset) : "No second source answered.\r\n";
+  text += "This computer says " + Sys().locale->LongTime(now) + "\r\n\r\nSet the clock anyway?";
+  return text;
+}
+
+// Whether a big correction that no second source confirmed may go ahead:
+// the user decides a run they started; any other run sets nothing and
+// says so in one line.
+bool Overrule(const SyncRequest& request, const std::string& firstName, const ClockPlan& plan,
+              const SecondOpinion& second, SyncResult& result, ErrorTrap& trap) {
+  if (result.resultLine) *result.resultLine += "; not confirmed by a second source";
+  const double correction = plan.Correction();
+  if (request.askUser) {
+    if (request.askUser(BigCorrectionQuestion(firstName, plan, second))) return true;
+    result.outcome = SyncResult::Declined;
+    return false;
+  }
+  trap(510, [&] {
+    Raise(errNotConfirmed,
+          "correction of " + std::to_string(std::lround(correction)) + " s not confirmed by a second source");
+  });
+  result.outcome = SyncResult::NotConfirmed;
+  return false;
+}
+
+}  // namespace
+
 DateTime ReadingUtc(const TimeReading& reading) {
   const DateTime utc = Sys().clock->NowUtc();
   if (!reading.timeOfDay) return utc.AddSeconds(reading.utcOffset);
   return NearestDate(utc, WrapTimeOfDay(reading.hours + reading.hourOffset, reading.minutes, reading.seconds + 1));
 }
-
-// Sets the clock from a reading; false when it was not set.
-bool SetClock(const TimeReading& reading, int32_t totalBias, SyncResult& result, ErrorTrap& trap) {
-  IClock& clock = *Sys().clock;
-  DateTime now;
-  DateTime newTime;
-  int line = reading.line;
-  if (reading.timeOfDay) {
-    // A bias that leaves the minute count's range ends the run before the
-    // clock is touched.
-    long minutes = 0;
-    if (!trap(210, [&] {
-          minutes = reading.minutes - static_cast<long>(totalBias);
-          if (minutes < INT16_MIN || minutes > INT16_MAX) Raise(errOverflow);
-        }))
-      return false;
-    // One second is added to every reading: the page was printed a moment ago.
-    if (!trap(220, [&] {
-          now = clock.Now();
-          newTime = NearestDate(now, WrapTimeOfDay(reading.hours + reading.hourOffset, minutes, reading.seconds + 1));
-        }))
-      return false;
-    line = 230;
-  } else {
-    // UTC plus the offset, turned into local time by the bias: the
-    // milliseconds stay.
-    if (!trap(line, [&] {
-          now = clock.Now();
-          newTime = clock.NowUtc().AddSeconds(reading.utcOffset - totalBias * 60.0);
-        }))
-      return false;
-  }
-  // A refused change is a failed run: nothing is broadcast.
-  if (!trap(line + 10, [&] { clock.SetLocalTime(newTime); })) return false;
-  result.synchronised = true;
-  result.oldTime = now;
-  result.newTime = newTime;
-  result.offset = (newTime.Serial() - now.Serial()) * 86400.0;
-  result.secondsCorrected = SecondsBetween(now, newTime);
-  result.quality = reading.quality;
-  trap(line + 20, [&] { clock.BroadcastTimeChange(); });
-  return true;
-}
-
-}  // namespace
 
 std::string NtpResultText(const SntpResult& result) {
   char text[80];
@@ -249,23 +194,53 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
   if (!biasFor(request.daylightActive)) return result;
 
   std::optional<TimeReading> reading;
+  bool networkDown = false;
+  // The second source's word on what the source that read the time says.
+  std::function<SecondOpinion(double offset)> secondOpinion;
+  WebAsker asker;
+  TimePageChain pages(request.source == SyncRequest::EbayPage, asker);
+  NtpSource ntp(request.ntpServer);
   if (request.source == SyncRequest::NtpServer) {
-    NtpSource ntp(request.ntpServer);
     reading = ntp.Read(timePageText, trap);
     result.resultLine = ntp.ResultLine();
+    result.agreement = ntp.Agreement();
+    networkDown = ntp.NetworkDown();
+    secondOpinion = [&](double) { return ntp.Opinion(); };
   } else {
-    TimePageChain pages(request.source == SyncRequest::EbayPage);
     reading = pages.Read(timePageText, trap);
     if (!reading && !pages.Dates().empty()) {
       // No page showed a time, but the servers told their clocks.
-      WebServerClock server(std::move(pages.Dates()));
+      WebServerClock server(pages.Dates(), asker);
       reading = server.Read(timePageText, trap);
       result.resultLine = server.ResultLine();
     }
+    networkDown = asker.NetworkDown();
+    secondOpinion = [&](double offset) {
+      return AskOtherHosts(asker, pages.Dates(), reading->source, offset, reading->timeOfDay);
+    };
   }
-  if (!reading || !reading->usable) return result;
+  if (!reading) {
+    if (networkDown) result.outcome = SyncResult::NetworkDown;
+    return result;
+  }
+  if (!reading->usable) return result;
   if (request.daylightAt && !biasFor(request.daylightAt(ReadingUtc(*reading)))) return result;
-  SetClock(*reading, totalBias, result, trap);
+  result.sourceName = reading->source;
+
+  ClockPlan plan;
+  if (!Plan(*reading, totalBias, plan, trap)) return result;
+  // A move the user's own settings make (the correction in minutes,
+  // standard time all year, today's daylight-saving rule) comes with a
+  // source that agrees with the computer's UTC clock; a clock those
+  // settings keep off UTC is moved little. Only a source at odds with the
+  // clock both ways is one to doubt.
+  const double doubt = std::min(std::fabs(plan.Correction()), std::fabs(plan.offset));
+  if (request.maxCorrectionSeconds > 0 && doubt > request.maxCorrectionSeconds) {
+    const SecondOpinion second = secondOpinion(plan.offset);
+    if (!second.agrees && !Overrule(request, reading->source, plan, second, result, trap)) return result;
+    if (!Replan(*reading, totalBias, plan, trap)) return result;
+  }
+  if (SetClock(plan, result, trap)) result.quality = reading->quality;
   return result;
 }
 

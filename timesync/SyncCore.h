@@ -7,7 +7,13 @@
 // "DoAtomicTime of Modul VRN_TimeSync" and the statement numbers the run has
 // always had: 30 the bias; 40, 80, 120, 160 the page fetches; 200 to 250 a
 // page's time set; 300 to 350 the NTP server's; 400 to 450 the web server
-// clock's.
+// clock's; 510 a big correction no second source confirmed.
+//
+// A run whose source is at odds with the clock by more than the request
+// allows (it would move the clock that far, and says the computer's UTC
+// clock is that far off) goes ahead only when a second, independent source
+// agrees within kAgreeSeconds; otherwise a run the user started asks, and
+// any other run sets nothing and says so once.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +46,12 @@ struct SyncRequest {
   std::function<bool(DateTime utc)> daylightAt;
   // Minutes the user's clock runs ahead: the clock is set earlier by them.
   int32_t correctionMinutes = 0;
+  // Seconds one source alone may move the clock by; 0 or less: any.
+  double maxCorrectionSeconds = 0;
+  // A run the user started: shows the question (its text ends in "Set the
+  // clock anyway?") and answers whether to set the clock when no second
+  // source confirms a big correction. Unset: such a run sets nothing.
+  std::function<bool(const std::string& question)> askUser;
 };
 
 // What a source's time is worth, for the computer's own NTP server: how
@@ -57,6 +69,20 @@ struct SourceQuality {
 
 struct SyncResult {
   bool synchronised = false;
+  // How the run ended, for the tray's tooltip and the retries.
+  enum Outcome {
+    Set,           // the clock was set
+    NoAnswer,      // no source gave a usable time
+    NetworkDown,   // no source answered: names did not resolve, connections failed
+    NotConfirmed,  // a big correction no second source confirmed
+    Declined,      // the user said no to a big correction
+    Refused,       // the system refused to set the clock
+  } outcome = NoAnswer;
+  // Who the time came from: a host ("tycho.usno.navy.mil"), an NTP server
+  // as the user wrote it ("pool.ntp.org").
+  std::string sourceName;
+  // "3 of 4 agree" when several NTP servers answered; empty otherwise.
+  std::string agreement;
   DateTime oldTime, newTime;  // local, when the clock was set
   // Seconds the clock moved (new − old) when it was set.
   double offset = 0;
@@ -79,6 +105,23 @@ struct TimeReading {
   double utcOffset = 0;
   int line = 0;  // for a UTC offset: the statement number of the clock set, less 10
   SourceQuality quality;
+  std::string source;  // who said it (see SyncResult::sourceName)
+};
+
+// Within how many seconds a second source must agree with a big correction.
+constexpr double kAgreeSeconds = 2;
+
+// A second source's word on what the first one says: that the computer's
+// UTC clock is some seconds off. Both are converted alike (the bias, the
+// user's correction), so comparing what they say of UTC is comparing where
+// they would set the clock.
+struct SecondOpinion {
+  bool agrees = false;
+  // The answer shown beside the first one: who gave it and by how many
+  // seconds it says the UTC clock is off. Nothing when no second source
+  // answered.
+  std::string name;
+  std::optional<double> offset;
 };
 
 class ITimeSource {
@@ -92,6 +135,11 @@ class ITimeSource {
   // writes none.
   virtual std::optional<std::string> ResultLine() const { return std::nullopt; }
 };
+
+// The UTC moment a source read: a UTC offset added to the computer's UTC
+// clock, or a page's time of day (with its hour offset and one second) on
+// the UTC date nearest that clock.
+DateTime ReadingUtc(const TimeReading& reading);
 
 // Runs one synchronisation on the installed platform.
 SyncResult Synchronise(const SyncRequest& request, std::string& timePageText);

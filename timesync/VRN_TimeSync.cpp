@@ -7,6 +7,7 @@
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "timesync/NtpServer.h"
+#include "support/Text.h"
 #include "timesync/SyncCore.h"
 #include "timesync/ZoneUpdate.h"
 
@@ -28,6 +29,11 @@ FrmMain& TheMainForm() {
 // zone record is read afresh (the program runs for months, across the
 // changes of daylight-saving time), and the run itself knows no window.
 bool DoAtomicTime(std::string& TimePageText) {
+  SyncRun run;
+  return DoAtomicTime(TimePageText, run);
+}
+
+bool DoAtomicTime(std::string& TimePageText, SyncRun& run) {
   ErrorTrap trap(kSourceCommon, kDoAtomicTime);
   SyncRequest request;
   trap(10, [&] {
@@ -45,6 +51,13 @@ bool DoAtomicTime(std::string& TimePageText) {
     }
   });
   trap(20, [&] { request.adjustForDaylight = TheMainForm().chkDT.Value() == 1; });
+  // A text that is no number keeps the check on: it never turns off by
+  // mistake.
+  request.maxCorrectionSeconds = kDefaultMaxCorrectionMinutes * 60;
+  trap(22, [&] {
+    request.maxCorrectionSeconds =
+        CDbl(TheMainForm().txtMaxCorrection.Text(), Sys().locale->DecimalSeparator()) * 60;
+  });
   trap(25, [&] {
     TimeZoneInformation zone = TZInfo;
     const uint32_t state = Sys().timeZone->Read(zone);
@@ -56,6 +69,11 @@ bool DoAtomicTime(std::string& TimePageText) {
   request.zone = TZInfo;
   request.daylightActive = DaylightActive;
   request.correctionMinutes = TimeCorrection;
+  if (run.userStarted) {
+    request.askUser = [](const std::string& question) {
+      return Sys().windows->MessageBox(question, kSourceMain, vbYesNo | vbExclamation | vbDefaultButton2) == vbYes;
+    };
+  }
 
   // A record with yesterday's daylight-saving rules would set the clock an
   // hour wrong for weeks: until the user updates it, today's rule converts.
@@ -71,7 +89,8 @@ bool DoAtomicTime(std::string& TimePageText) {
     request.daylightAt = [rule](DateTime utc) { return DaylightAtUtc(rule, utc); };
   }
 
-  SyncResult result = Synchronise(request, TimePageText);
+  run.result = Synchronise(request, TimePageText);
+  SyncResult& result = run.result;
   if (byTodaysRule && result.synchronised)
     result.resultLine = (result.resultLine ? *result.resultLine + "; " : std::string()) + kByTodaysRule;
   // A source that writes no line of its own leaves the options view's

@@ -21,6 +21,20 @@ namespace tavrel {
 // fastest takes over (timesync/WebServerClock.h).
 bool DoAtomicTime(std::string& TimePageText);
 
+// One run as the main window starts it: whether the user started it (such
+// a run may ask before a correction bigger than "Ask before correcting
+// more than" allows that no second source confirms; any other run sets
+// nothing then) and, afterwards, everything the run found out.
+struct SyncRun {
+  bool userStarted = false;
+  SyncResult result;
+};
+bool DoAtomicTime(std::string& TimePageText, SyncRun& run);
+
+// The minutes in "Ask before correcting more than" when its text is no
+// number.
+constexpr double kDefaultMaxCorrectionMinutes = 2;
+
 // The date and time in the current year of a change rule of the time-zone
 // record (absolute, or the n-th weekday of a month, 5 meaning the last).
 DateTime tzDate(const SystemTime& rule);

@@ -68,11 +68,10 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
     lastTransit = std::max(0.0, transit(r));
     bestTransit = std::min(bestTransit, lastTransit);
   };
+  const std::string host = HostOf(fastest.url);
   for (const DateReading& r : readings_)
-    if (r.url == fastest.url) take(r);
+    if (HostOf(r.url) == host) take(r);
 
-  HttpOptions options;
-  options.followRedirects = false;
   const double start = Since(base, clock.NowUtc());
   const double deadline = start + kBudgetSeconds;
   for (int i = 0; i < kRequests; ++i) {
@@ -86,10 +85,11 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
     const double arrive = std::ceil(now + lastTransit / 2 + middle) - middle;
     const double send = arrive - lastTransit / 2;
     if (send + lastTransit * 1.5 + 0.05 > deadline) break;
+    if (asker_.Left(fastest.url) <= 0) break;
     clock.WaitUntilUtc(base.AddSeconds(send));
-    options.timeoutMs = static_cast<unsigned>(std::max(1.0, (deadline - send) * 1000.0));
+    const auto timeoutMs = static_cast<unsigned>(std::max(1.0, (deadline - send) * 1000.0));
     HttpAnswer answer;
-    if (!trap(400, [&] { answer = Sys().http->Fetch(fastest.url, options); })) continue;
+    if (!trap(400, [&] { answer = asker_.Fetch(fastest.url, timeoutMs); })) continue;
     const auto header = answer.Header("Date");
     const auto date = header ? ParseHttpDate(*header) : std::nullopt;
     if (date) take({fastest.url, *date, answer.sentUtc, answer.answeredUtc});
@@ -115,6 +115,7 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
   reading.quality.referenceId = NtpCode("HTTP");
   reading.quality.rootDelay = bestTransit;
   reading.quality.rootDispersion = (c.hi - c.lo) / 2;
+  reading.source = host;
   char text[96];
   std::snprintf(text, sizeof text, "offset %+.3f s, delay %.0f ms (web server clock)", reading.utcOffset,
                 bestTransit * 1000.0);

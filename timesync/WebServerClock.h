@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "timesync/SyncCore.h"
+#include "timesync/WebAsker.h"
 
 namespace tavrel {
 
@@ -29,14 +30,18 @@ class WebServerClock : public ITimeSource {
   // would say reject the server.
   static constexpr double kContradiction = 2;
 
-  // The Dates the time pages' answers carried; the fastest answer's server
-  // is the one asked again.
-  explicit WebServerClock(std::vector<DateReading> readings) : readings_(std::move(readings)) {}
+  // The Dates the time pages' answers carried; the fastest answer's host
+  // is the one asked again, through the run's asker (which keeps it to its
+  // share of requests). Every Date of that host counts, whichever page it
+  // came with: it is the one server's clock.
+  WebServerClock(std::vector<DateReading> readings, WebAsker& asker)
+      : readings_(std::move(readings)), asker_(asker) {}
   std::optional<TimeReading> Read(std::string& timePageText, ErrorTrap& trap) override;
   std::optional<std::string> ResultLine() const override { return line_; }
 
  private:
   std::vector<DateReading> readings_;
+  WebAsker& asker_;
   std::optional<std::string> line_;
 };
 

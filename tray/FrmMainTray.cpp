@@ -52,8 +52,19 @@ void FrmMain::Send_to_SysTray() {
   trap(20, [&] { Hide(); });
   trap(30, [&] { SysTray().Add_Icon_To_Tray(); });
   trap(40, [&] { SysTray().SetIconHandle(Sys().windows->IconHandle(IDI_STOP)); });
-  // The one place a user of the hidden program learns why it never sets the clock.
-  if (!maySetClock_) trap(50, [&] { SysTray().SetToolTip(kAdministratorOnlyTip); });
+  // The one place a user of the hidden program learns why it never sets
+  // the clock: that stands in the tooltip for as long as it holds.
+  trap(50, [&] {
+    if (!maySetClock_) SysTray().SetToolTip(kAdministratorOnlyTip);
+    else if (!syncStatus_.empty()) SysTray().SetToolTip(syncStatus_);
+  });
+}
+
+// Shown at once when the icon is there; an icon made later gets it then.
+// The administrator's message is not overwritten.
+void FrmMain::ShowSyncStatus(const std::string& text) {
+  syncStatus_ = text;
+  if (maySetClock_ && m_frmSysTray && m_frmSysTray->IconAdded()) m_frmSysTray->SetToolTip(text);
 }
 
 // Unloading the tray object removes its icon. Errors are skipped silently.

@@ -32,9 +32,6 @@ void MemoryClock::Advance(double seconds) {
   tick += static_cast<uint32_t>(static_cast<uint64_t>(whole));
 }
 
-namespace {
-
-// IMF-fixdate, the form servers send: "Tue, 08 Dec 2026 12:00:00 GMT".
 std::string ImfFixdate(DateTime utc) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -44,8 +41,6 @@ std::string ImfFixdate(DateTime utc) {
                 kMonths[utc.Month() - 1], utc.Year(), utc.Hour(), utc.Minute(), utc.Second());
   return text;
 }
-
-}  // namespace
 
 HttpAnswer MemoryHttp::Fetch(const std::string& url, const HttpOptions& how) {
   requests.push_back(url);

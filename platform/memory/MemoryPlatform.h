@@ -60,6 +60,10 @@ class MemoryClock : public IClock {
   double tickRest_ = 0;  // milliseconds below one not yet counted
 };
 
+// IMF-fixdate, the form servers send their Date in: "Tue, 08 Dec 2026
+// 12:00:00 GMT" (for scripted answers that write their own).
+std::string ImfFixdate(DateTime utc);
+
 // Scripted web servers on the memory clock. A request takes `latency`
 // seconds from leaving to the status line's arrival, and the memory clock
 // runs on by as much; the server reads its own clock `stampAt` of the way

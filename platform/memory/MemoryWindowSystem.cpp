@@ -144,6 +144,12 @@ void MemoryWindowSystem::SystemChange() {
   for (Form* form : forms) form->Form_SystemChange();
 }
 
+void MemoryWindowSystem::PowerResume() {
+  std::vector<Form*> forms;
+  for (const auto& window : windows) forms.push_back(&window.second->Model());
+  for (Form* form : forms) form->Form_Resume();
+}
+
 void MemoryWindowSystem::DoEvents() {
   ++doEvents;
   if (onDoEvents) onDoEvents();

@@ -115,6 +115,8 @@ class MemoryWindowSystem : public IWindowSystem {
 
   // The system tells every window that its clock or settings changed.
   void SystemChange();
+  // The computer wakes from standby: every window hears of it.
+  void PowerResume();
   // The loaded window of a form, by the form's name; nullptr when none.
   MemoryFormPeer* Window(const std::string& formName) const;
 

@@ -125,6 +125,15 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
       form_.Form_SystemChange();
       return DefWindowProcA(hwnd_, message, wParam, lParam);
+    // Windows 98, Me and 2000 on send PBT_APMRESUMEAUTOMATIC at every
+    // resume, then PBT_APMRESUMESUSPEND when a user is there; Windows 95
+    // with APM sends PBT_APMRESUMESUSPEND, or PBT_APMRESUMECRITICAL after a
+    // suspend nobody was asked about. NT 4.0 sends none. TRUE grants a
+    // request to suspend, as Windows' own default does (Wine's answers 0).
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMECRITICAL)
+        form_.Form_Resume();
+      return TRUE;
     default:
       // Private and registered messages are the form's own business.
       if (message >= WM_APP) {

@@ -18,10 +18,15 @@
 namespace tavrel {
 namespace {
 
+// A name that does not resolve and a connection nobody takes are what a
+// network that is down looks like; the program retries those sooner.
 [[noreturn]] void RaiseInetError(DWORD error) {
   if (error == ERROR_INTERNET_TIMEOUT) Raise(errInetTimeout);
+  const long number = error == ERROR_INTERNET_NAME_NOT_RESOLVED ? errHostNotFound
+                      : error == ERROR_INTERNET_CANNOT_CONNECT  ? errCannotConnect
+                                                                : errInetFailure;
   const std::string message = WindowsMessage(error);
-  Raise(errInetFailure, message.empty() ? ErrorDescription(errInetFailure) : message);
+  Raise(number, message.empty() ? ErrorDescription(number) : message);
 }
 
 void SetTimeout(HINTERNET handle, DWORD option, DWORD ms) {
@@ -36,15 +41,16 @@ void SetTimeout(HINTERNET handle, DWORD option, DWORD ms) {
 // the worker makes no call with either.
 class Transfer : public BlockingJob {
  public:
-  Transfer(HINTERNET session, std::string url, DWORD flags, DWORD timeoutMs)
-      : session_(session), url_(std::move(url)), flags_(flags), timeoutMs_(timeoutMs) {}
+  Transfer(HINTERNET session, std::string url, std::string headers, DWORD flags, DWORD timeoutMs)
+      : session_(session), url_(std::move(url)), headers_(std::move(headers)), flags_(flags), timeoutMs_(timeoutMs) {}
 
   void Run() override {
     Win32Clock clock;
     // The call returns once the status line and headers are in: the two
     // readings bracket the moment the server wrote its Date.
     answer.sentUtc = clock.NowUtc();
-    HINTERNET request = InternetOpenUrlA(session_, url_.c_str(), nullptr, 0, flags_, 0);
+    HINTERNET request = InternetOpenUrlA(session_, url_.c_str(), headers_.empty() ? nullptr : headers_.c_str(),
+                                         static_cast<DWORD>(headers_.size()), flags_, 0);
     answer.answeredUtc = clock.NowUtc();
     if (!request) {
       error = GetLastError();
@@ -131,6 +137,7 @@ class Transfer : public BlockingJob {
   const HINTERNET session_;
   bool sessionClosed_ = false;  // the calling thread's alone
   const std::string url_;
+  const std::string headers_;  // extra request lines, each ending in CR LF
   const DWORD flags_;
   const DWORD timeoutMs_;  // 0: leave WinINet's own
   std::atomic<int> stage_{kRunning};
@@ -173,7 +180,7 @@ HttpAnswer Win32Http::Fetch(const std::string& url, const HttpOptions& options) 
 
   std::shared_ptr<Transfer> transfer;
   try {
-    transfer = std::make_shared<Transfer>(session, url, flags, timeoutsHonoured ? timeout : 0);
+    transfer = std::make_shared<Transfer>(session, url, options.headers, flags, timeoutsHonoured ? timeout : 0);
   } catch (...) {
     InternetCloseHandle(session);
     throw;

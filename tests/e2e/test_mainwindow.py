@@ -58,7 +58,7 @@ class MainWindowTest(unittest.TestCase):
 
         t.click("cmdOptions")
         self.assertEqual(t.text("cmdOptions"), "Save &Options")
-        self.assertEqual(t.window_rect()[3], round(7440 * dpi / 1440))
+        self.assertEqual(t.window_rect()[3], round(7680 * dpi / 1440))
         t.screenshot("options")
         t.click("chkPeriodic")
         # With no synchronisation ever made, the next tick runs one, which
@@ -127,7 +127,7 @@ class MainWindowTest(unittest.TestCase):
         t.driver("endsession")
         self.assertIsNotNone(t.wait_exit(30), "the program still runs after the end of the session")
         self.assertEqual(self.stored("txtTimeCorrection"), "-7")
-        self.assertEqual(self.stored("MainHeight"), "7440")
+        self.assertEqual(self.stored("MainHeight"), "7680")
 
 
 if __name__ == "__main__":

@@ -71,7 +71,8 @@ class SyncRunTest(unittest.TestCase):
         self.assertEqual(box[1], "The attempt to synchronize your system time failed")
         t.press("OK")
         log = (t.read_file("Common", "error.log") or b"").decode("latin-1")
-        self.assertGreaterEqual(log.count("DoAtomicTime of Modul VRN_TimeSync"), 31)
+        # Every host gets ten requests a run at most; here all three are one.
+        self.assertGreaterEqual(log.count("DoAtomicTime of Modul VRN_TimeSync"), 10)
         self.assertNotIn("VRN_TimeSync  240", log, "the clock was asked to change")
         t.set_hosts(self.server.base_url)
         t.close()

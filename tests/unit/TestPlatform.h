@@ -7,6 +7,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "support/Globals.h"
 #include "support/VRN_ErrorLog.h"
+#include "timesync/NtpServerBook.h"
 
 namespace tavrel {
 
@@ -25,6 +26,7 @@ class ProgramTest : public ::testing::Test {
   ProgramTest() {
     ResetProgramState();
     ResetErrorLogState();
+    TheNtpServerBook().Clear();
     ProgramName = "Tavrel";
     ProductNumber = "230";
   }

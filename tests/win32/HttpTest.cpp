@@ -1,7 +1,8 @@
 // The HTTP service against a small server on 127.0.0.1 inside the test:
-// bodies, status codes, refused connections, the size cap, no caching, and
-// a server that never answers, with WinINet's time-outs honoured and, as
-// before Internet Explorer 5.5, ignored.
+// bodies, status codes, refused connections, the size cap, no caching, the
+// headers a request is given, and a server that never answers, with
+// WinINet's time-outs honoured and, as before Internet Explorer 5.5,
+// ignored.
 // The platform headers go before <winsock2.h>, which brings <windows.h>.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
@@ -43,6 +44,8 @@ class PageServer {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
   int requests() const { return requests_; }
+  // The last request's line and headers, read after its answer came.
+  const std::string& lastRequest() const { return lastRequest_; }
 
  private:
   // A thread of the Windows API: the win32 thread model has no std::thread.
@@ -61,6 +64,7 @@ class PageServer {
         if (n <= 0) break;
         request.append(buffer, n);
       }
+      lastRequest_ = request;
       ++requests_;
       for (std::size_t sent = 0; sent < response_.size();) {
         const int n = send(client, response_.data() + sent, static_cast<int>(response_.size() - sent), 0);
@@ -78,6 +82,7 @@ class PageServer {
   SOCKET listener_ = INVALID_SOCKET;
   uint16_t port_ = 0;
   std::atomic<int> requests_{0};
+  std::string lastRequest_;
   HANDLE thread_ = nullptr;
 };
 
@@ -109,13 +114,25 @@ TEST_F(HttpTest, AnErrorStatusIsAnInternetError) {
   EXPECT_EQ(ErrorOf([&] { http.OpenUrl(server.Url("/nothing")); }), errInetFailure);
 }
 
-TEST_F(HttpTest, ARefusedConnectionIsAnInternetError) {
+// What a network that is down looks like: the program retries it sooner.
+TEST_F(HttpTest, ARefusedConnectionIsNoConnection) {
   std::string url;
   {
     PageServer server(Response("200 OK", ""));
     url = server.Url();
   }  // nobody listens on that port any more
-  EXPECT_EQ(ErrorOf([&] { http.OpenUrl(url); }), errInetFailure);
+  EXPECT_EQ(ErrorOf([&] { http.OpenUrl(url); }), errCannotConnect);
+}
+
+// The time requests ask past every cache on the way.
+TEST_F(HttpTest, TheRequestCarriesTheHeadersItIsGiven) {
+  PageServer server(Response("200 OK", "time"));
+  HttpOptions options;
+  options.headers = "Cache-Control: no-cache\r\n";
+  http.Fetch(server.Url(), options);
+  EXPECT_NE(std::string::npos, server.lastRequest().find("\r\nCache-Control: no-cache\r\n")) << server.lastRequest();
+  http.Fetch(server.Url(), HttpOptions());
+  EXPECT_EQ(std::string::npos, server.lastRequest().find("Cache-Control")) << server.lastRequest();
 }
 
 TEST_F(HttpTest, AMalformedAddressIsAnInternetError) {

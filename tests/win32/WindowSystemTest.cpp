@@ -51,11 +51,12 @@ class TestForm : public Form {
     cancel = 1;
   }
   void Form_Click() override { ++formClicks; }
+  void Form_Resume() override { ++resumes; }
 
   Control label, button, frame, box, text, list, option1, option2, picker, picture;
   Timer ticker;
   int boxClicks = 0, buttonClicks = 0, labelClicks = 0, textChanges = 0, ticks = 0;
-  int closeRequests = 0, lastUnloadMode = -1, formClicks = 0;
+  int closeRequests = 0, lastUnloadMode = -1, formClicks = 0, resumes = 0;
 };
 
 std::string TextOf(HWND hwnd) {
@@ -319,6 +320,17 @@ TEST_F(WindowSystemTest, TopMostIsTheWindowsExtendedStyleAlsoWithATooltip) {
   EXPECT_TRUE(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
   form.SetTopMost(false);
   EXPECT_FALSE(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// Every resume message of 95 to 2003 reaches the form; the others of the
+// power broadcast (suspend, battery) do not, and every one is granted.
+TEST_F(WindowSystemTest, TheSystemsResumeFromStandbyIsAFormResume) {
+  for (WPARAM event : {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND, PBT_APMRESUMECRITICAL})
+    EXPECT_TRUE(SendMessageA(hwnd, WM_POWERBROADCAST, event, 0));
+  EXPECT_EQ(form.resumes, 3);
+  for (WPARAM event : {PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMPOWERSTATUSCHANGE})
+    EXPECT_TRUE(SendMessageA(hwnd, WM_POWERBROADCAST, event, 0));
+  EXPECT_EQ(form.resumes, 3);
 }
 
 TEST_F(WindowSystemTest, RegisteredMessagesKeepTheirNumber) {
