@@ -10,14 +10,20 @@
 # WINEPREFIX must be set. Everything Wine starts in the background inherits
 # the output of the command that started it, so all of it goes to a log
 # file: a pipe would stay open until those helpers exit.
+#
+# With TAVREL_LOCAL_PREFIX set, the prefix (and the display's state) lives
+# there instead, while the log stays beside WINEPREFIX in the build folder:
+# the emulated 32-bit machine (scripts/vm32) sees the build folder through a
+# shared folder, over which making a prefix takes minutes.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+log="$WINEPREFIX.log"
+if [ -n "${TAVREL_LOCAL_PREFIX:-}" ]; then WINEPREFIX=$TAVREL_LOCAL_PREFIX; fi
 export WINEPREFIX
+state="$WINEPREFIX.display"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko install dialogs in a test prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-state="$WINEPREFIX.display"
-log="$WINEPREFIX.log"
 
 use_display() {
   if [ -z "${DISPLAY:-}" ] && [ -f "$state" ]; then
