@@ -55,8 +55,13 @@ case "${1:-}" in
     : >"$log"
     if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
     mkdir -p "$WINEPREFIX"
+    # Wine's starter gives up waiting for a new prefix after five minutes,
+    # which an emulated machine can need; the boot goes on regardless, and
+    # the end of the Wine server tells when all of it is done. A prefix that
+    # is still broken then fails the registry write below.
+    wineboot -i </dev/null >>"$log" 2>&1 || echo "wineboot ended with $?; waiting for its processes" >>"$log"
+    wineserver -w </dev/null >>"$log" 2>&1
     wineserver -p </dev/null >>"$log" 2>&1
-    wineboot -i </dev/null >>"$log" 2>&1
     # Without a window manager on the display, Wine waits two seconds for
     # one at every hide of a managed window; unmanaged windows need none.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1
