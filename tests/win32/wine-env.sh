@@ -65,6 +65,13 @@ case "${1:-}" in
     # Without a window manager on the display, Wine waits two seconds for
     # one at every hide of a managed window; unmanaged windows need none.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1
+    # A program that crashes ends at once, its crash reported in the test's
+    # output, instead of waiting in Wine's debugger until the test's time
+    # runs out. Each registry view has the setting.
+    for view in /reg:32 /reg:64; do
+      wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f "$view" \
+        </dev/null >>"$log" 2>&1 || true
+    done
     # Wine maps \\server\share to dosdevices/unc/server/share: a share of
     # the prefix's own for the tests of UNC paths.
     mkdir -p "$WINEPREFIX/dosdevices/unc/tavrelhost/share"
