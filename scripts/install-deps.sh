@@ -22,7 +22,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
-          xvfb xauth imagemagick python3 file chrony nsis "$@")
+          xvfb xauth imagemagick python3 file chrony nsis tzdata unicode-cldr-core "$@")
 runs_i386=yes
 "$(dirname "$0")/runs-i386.sh" || runs_i386=no
 if [ "$runs_i386" = yes ]; then packages+=(wine32:i386); else packages+=(debootstrap e2fsprogs); fi

@@ -72,6 +72,7 @@ case "${1:-}" in
       wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f "$view" \
         </dev/null >>"$log" 2>&1 || true
     done
+    "$(dirname "$0")/wine-fonts.sh"
     # Wine maps \\server\share to dosdevices/unc/server/share: a share of
     # the prefix's own for the tests of UNC paths.
     mkdir -p "$WINEPREFIX/dosdevices/unc/tavrelhost/share"
