@@ -7,6 +7,12 @@
 # and measurer for the NTP tests) and NSIS for the installer. A machine
 # that has them all is left alone: apt runs only for what is missing.
 #
+# A machine whose kernel cannot execute 32-bit programs (scripts/runs-i386.sh)
+# gets no 32-bit Wine, which could not start there, but what the emulated
+# 32-bit test machine needs (scripts/vm32): QEMU 9.1 or later, from
+# bookworm-backports (Debian 12's own 7.2 crashes every 32-bit program in
+# the guest), and debootstrap.
+#
 #   scripts/install-deps.sh [package ...]
 #
 # Further packages named on the command line (a measuring script's
@@ -15,8 +21,11 @@
 # started.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
           xvfb xauth imagemagick python3 file chrony nsis tzdata unicode-cldr-core "$@")
+runs_i386=yes
+"$(dirname "$0")/runs-i386.sh" || runs_i386=no
+if [ "$runs_i386" = yes ]; then packages+=(wine32:i386); else packages+=(debootstrap e2fsprogs); fi
 
 missing=()
 # Installed, not merely known: a removed package keeps its configuration.
@@ -24,7 +33,12 @@ installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok
 for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
-if [ ${#missing[@]} -eq 0 ]; then
+qemu_missing=no
+if [ "$runs_i386" = no ] && ! { installed qemu-system-x86 &&
+    dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-system-x86)" ge 1:9.1; }; then
+  qemu_missing=yes
+fi
+if [ ${#missing[@]} -eq 0 ] && [ "$qemu_missing" = no ]; then
   echo "install-deps: all packages present"
   exit 0
 fi
@@ -32,7 +46,7 @@ fi
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
 
-echo "install-deps: installing ${missing[*]}"
+echo "install-deps: installing ${missing[*]}$([ "$qemu_missing" = yes ] && echo " qemu-system-x86 (backports)")"
 # The chrony package would start its service, and a running chronyd steers
 # the machine's clock (so would htpdate's). A policy that refuses every
 # service start keeps them stopped; the tests run chronyd themselves with -x
@@ -46,11 +60,32 @@ if [ ! -e "$policy" ]; then
   trap '"${sudo[@]}" rm -f "$policy"' EXIT
 fi
 # wine32 is an i386 package.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$runs_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
-"${sudo[@]}" apt-get update
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null
+backports=/etc/apt/sources.list.d/tavrel-bookworm-backports.sources
+if [ "$qemu_missing" = yes ] && ! grep -rqs "bookworm-backports" /etc/apt/sources.list /etc/apt/sources.list.d; then
+  printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: %s\n' \
+    http://deb.debian.org/debian /usr/share/keyrings/debian-archive-keyring.gpg | "${sudo[@]}" tee "$backports" >/dev/null
+fi
+# A mirror caught in the middle of a sync serves an index that does not match
+# its release file ("File has unexpected size"): try again, and then go on
+# with the indexes apt has; the install below says whether they sufficed.
+for try in 1 2 3; do
+  if "${sudo[@]}" apt-get update; then break; fi
+  if [ "$try" -eq 3 ]; then
+    echo "install-deps: some package indexes could not be fetched; going on with those apt has" >&2
+  else
+    sleep 10
+  fi
+done
+apt_install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=900)
+if [ ${#missing[@]} -gt 0 ]; then
+  "${apt_install[@]}" "${missing[@]}" </dev/null
+fi
+if [ "$qemu_missing" = yes ]; then
+  "${apt_install[@]}" --no-install-recommends -t bookworm-backports qemu-system-x86 </dev/null
+fi
 # Where systemd runs, the packages also enable their services for the next boot.
 if [ -d /run/systemd/system ]; then
   for service in chrony htpdate; do

@@ -16,6 +16,8 @@ import socket
 import subprocess
 import time
 
+import harness
+
 CHRONYD = shutil.which("chronyd") or "/usr/sbin/chronyd"
 # chronyd -Q prints e.g. "System clock wrong by -0.000002 seconds (ignored)"
 # (chrony 4.x): positive when the system clock is behind the server.
@@ -98,7 +100,7 @@ class ChronyServer:
         _started.add(self.process)
         # Answers with leap 3 (unsynchronised) until its local reference is
         # in use; the client rightly refuses those.
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + harness.scaled(timeout)
         while time.monotonic() < deadline:
             if self.process.poll() is not None:
                 raise RuntimeError("chronyd ended with %s: %s" % (self.process.returncode, self.read_log()))

@@ -23,6 +23,13 @@ Environment (set by ctest; defaults work from a build tree):
   TAVREL_SOURCE_DIR             the source tree (ControlIds.h, language files)
   TAVREL_BUILD_DIR              where install trees and screenshots go
   WINEPREFIX                    the run's Wine prefix
+  TAVREL_WAIT_SCALE             how many times longer every wait lasts (a
+                                whole number, 1 when unset): the test runner
+                                sets it where the program runs on an emulated
+                                machine, several times slower than the host.
+                                The harness and the driver scale their own
+                                waits; a test's own deadline goes through
+                                scaled().
   DISPLAY                       an X display; without one the harness uses the
                                 run's Xvfb or starts its own
 """
@@ -46,6 +53,12 @@ EXE = os.environ.get("TAVREL_EXE", os.path.join(BUILD_DIR, "A_Tavrel.exe"))
 DRIVER = os.environ.get("TAVREL_DRIVER", os.path.join(BUILD_DIR, "tavrel_driver.exe"))
 WINEPREFIX = os.environ.get("WINEPREFIX", os.path.join(BUILD_DIR, "wineprefix"))
 DOCS_DIR = os.path.join(SOURCE_DIR, "docs")
+WAIT_SCALE = max(1, int(os.environ.get("TAVREL_WAIT_SCALE") or 1))
+
+
+def scaled(seconds):
+    """A wait of seconds as this machine needs it (TAVREL_WAIT_SCALE)."""
+    return seconds * WAIT_SCALE
 
 
 
@@ -151,7 +164,7 @@ class Display:
         cls._own = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                     stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         atexit.register(cls._own.terminate)
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + scaled(10)
         while not os.path.exists("/tmp/.X11-unix/X%d" % number):
             if time.monotonic() > deadline or cls._own.poll() is not None:
                 raise HarnessError("Xvfb :%d did not start" % number)
@@ -199,8 +212,10 @@ class Wine:
         self.run([os.path.join(SOURCE_DIR, "tests", "win32", "wine-fonts.sh")], tag="fonts")
 
     def run(self, args, timeout=60, tag="cmd", cwd=None):
-        """Runs a command to its end; returns (exit code, output)."""
+        """Runs a command to its end (at most timeout seconds, scaled);
+        returns (exit code, output)."""
         path = self._output_file(tag)
+        timeout = scaled(timeout)
         with open(path, "wb") as out:
             process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                        env=self.env, cwd=cwd or self.work_dir)
@@ -428,7 +443,7 @@ class Tavrel:
         command = "run-ordinary-user" if ordinary_user else "run"
         self.process = self.wine.start(["wine", DRIVER, command, windows_path(pid_file), windows_path(exe)],
                                        tag="A_Tavrel", cwd=self.program_dir)
-        deadline = time.monotonic() + 60
+        deadline = time.monotonic() + scaled(60)
         while not os.path.exists(pid_file):
             if self.process.poll() is not None or time.monotonic() > deadline:
                 raise HarnessError("the driver did not start %s (exit %s)" % (exe, self.process.poll()))
@@ -450,9 +465,10 @@ class Tavrel:
         return self.process is not None and self.process.poll() is None
 
     def wait_exit(self, timeout):
-        """The exit code, or None when the program still runs after timeout."""
+        """The exit code, or None when the program still runs after timeout
+        seconds (scaled)."""
         try:
-            return self.process.wait(timeout=timeout)
+            return self.process.wait(timeout=scaled(timeout))
         except subprocess.TimeoutExpired:
             return None
 
@@ -505,8 +521,8 @@ class Tavrel:
             else:
                 state = "ended with code %s" % self.process.returncode
             raise AssertionError("The main window (class %s, title %s) did not appear within %d ms; the program "
-                                 "%s.\nscreenshot: %s\ndriver: %s" % (FORM_CLASS, MAIN_WINDOW, timeout_ms, state,
-                                                                      shot, out.strip()))
+                                 "%s.\nscreenshot: %s\ndriver: %s" % (FORM_CLASS, MAIN_WINDOW, scaled(timeout_ms),
+                                                                      state, shot, out.strip()))
         return out.strip()
 
     def id(self, name):

@@ -89,7 +89,7 @@ def uninstall(tavrel, folder, remove_settings=False, in_place=False, timeout=120
     code, _out = tavrel.wine.run(args, timeout=timeout, tag="uninstall")
     if in_place:
         return code
-    deadline = time.monotonic() + timeout
+    deadline = time.monotonic() + harness.scaled(timeout)
     while key_exists(tavrel, UNINST_KEY) or os.path.exists(os.path.join(folder, "Uninstall.exe")):
         if time.monotonic() > deadline:
             raise harness.HarnessError("the uninstaller did not finish within %d s" % timeout)

@@ -36,7 +36,7 @@ def naval_page(_path):
 
 
 def wait_for(predicate, timeout=15.0):
-    deadline = time.time() + timeout
+    deadline = time.time() + harness.scaled(timeout)
     while True:
         value = predicate()
         if value or time.time() >= deadline:

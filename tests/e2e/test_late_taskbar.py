@@ -33,7 +33,7 @@ class LateTaskbarTest(unittest.TestCase):
             self.assertFalse(t.main_visible())
             t.screenshot("late-taskbar-icon")
         finally:
-            standin.wait(timeout=60)
+            standin.wait(timeout=harness.scaled(60))
             t.stop()
             server.stop()
             store_start_in_tray(t, "0")
@@ -45,7 +45,7 @@ class LateTaskbarTest(unittest.TestCase):
             self.assertEqual(t.icons(), 0)
             t.screenshot("no-taskbar-window")
         finally:
-            standin.wait(timeout=60)
+            standin.wait(timeout=harness.scaled(60))
             t.stop()
             server.stop()
             store_start_in_tray(t, "0")

@@ -46,7 +46,7 @@ class MainWindowTest(unittest.TestCase):
         dpi = round(width * 1440 / 4102 / 12) * 12 or 96
         self.assertEqual((left, top), (round(1000 * dpi / 1440), round(1000 * dpi / 1440)))
         self.assertEqual(height, round(1725 * dpi / 1440))
-        deadline = time.monotonic() + 5
+        deadline = time.monotonic() + harness.scaled(5)
         first = t.text("lblTime")
         while not first and time.monotonic() < deadline:
             time.sleep(0.2)
@@ -63,7 +63,7 @@ class MainWindowTest(unittest.TestCase):
         t.click("chkPeriodic")
         # With no synchronisation ever made, the next tick runs one, which
         # writes the last update; the window must not close before it.
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + harness.scaled(10)
         while not re.search(r"\d", t.text("lblLastUpdate")) and time.monotonic() < deadline:
             time.sleep(0.2)
         t.click("chkDT")

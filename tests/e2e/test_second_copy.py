@@ -60,7 +60,7 @@ class SecondCopyTest(unittest.TestCase):
 
             second = t.start_second()
             try:
-                code = second.wait(timeout=30)
+                code = second.wait(timeout=harness.scaled(30))
             except Exception:
                 second.kill()
                 raise
@@ -74,7 +74,7 @@ class SecondCopyTest(unittest.TestCase):
         finally:
             if notepad is not None:
                 t.wine.run(["wine", "taskkill", "/f", "/im", "notepad.exe"], tag="taskkill")
-                notepad.wait(timeout=30)
+                notepad.wait(timeout=harness.scaled(30))
             t.stop()
             store(t, "chkTimeSync", "0")
 
@@ -86,7 +86,7 @@ class SecondCopyTest(unittest.TestCase):
             t.start_traced()
             self.assertTrue(wait_for(lambda: t.icons() == 1, 30), "no icon after start-up")
             second = t.start_second()
-            self.assertEqual(second.wait(timeout=30), 0)
+            self.assertEqual(second.wait(timeout=harness.scaled(30)), 0)
             time.sleep(1)
             self.assertEqual(t.icons(), 1)
             self.assertEqual(t.requests(), [NIM_ADD])

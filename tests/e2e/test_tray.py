@@ -29,7 +29,7 @@ NIM_ADD, NIM_DELETE = 0, 2
 
 def wait_for(predicate, timeout=15.0):
     """Polls until predicate() holds; its last value."""
-    deadline = time.time() + timeout
+    deadline = time.time() + harness.scaled(timeout)
     while True:
         value = predicate()
         if value or time.time() >= deadline:

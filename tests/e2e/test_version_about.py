@@ -103,7 +103,7 @@ class VersionAboutTest(unittest.TestCase):
         harness.publish(crop(shot, os.path.join(t.base, "about.png"), left, top, width, height), "about.png")
         t.driver("click", t.id("About_lblOk"), window=ABOUT)
         gone = t.driver("wait-window", harness.FORM_CLASS, 500, window=ABOUT, check=False)
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + harness.scaled(10)
         while not gone.startswith("timeout") and time.monotonic() < deadline:
             gone = t.driver("wait-window", harness.FORM_CLASS, 500, window=ABOUT, check=False)
         self.assertTrue(gone.startswith("timeout"), "the About window is still open")

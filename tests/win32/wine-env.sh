@@ -10,14 +10,20 @@
 # WINEPREFIX must be set. Everything Wine starts in the background inherits
 # the output of the command that started it, so all of it goes to a log
 # file: a pipe would stay open until those helpers exit.
+#
+# With TAVREL_LOCAL_PREFIX set, the prefix (and the display's state) lives
+# there instead, while the log stays beside WINEPREFIX in the build folder:
+# the emulated 32-bit machine (scripts/vm32) sees the build folder through a
+# shared folder, over which making a prefix takes minutes.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+log="$WINEPREFIX.log"
+if [ -n "${TAVREL_LOCAL_PREFIX:-}" ]; then WINEPREFIX=$TAVREL_LOCAL_PREFIX; fi
 export WINEPREFIX
+state="$WINEPREFIX.display"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko install dialogs in a test prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-state="$WINEPREFIX.display"
-log="$WINEPREFIX.log"
 
 use_display() {
   if [ -z "${DISPLAY:-}" ] && [ -f "$state" ]; then
@@ -49,11 +55,23 @@ case "${1:-}" in
     : >"$log"
     if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
     mkdir -p "$WINEPREFIX"
+    # Wine's starter gives up waiting for a new prefix after five minutes,
+    # which an emulated machine can need; the boot goes on regardless, and
+    # the end of the Wine server tells when all of it is done. A prefix that
+    # is still broken then fails the registry write below.
+    wineboot -i </dev/null >>"$log" 2>&1 || echo "wineboot ended with $?; waiting for its processes" >>"$log"
+    wineserver -w </dev/null >>"$log" 2>&1
     wineserver -p </dev/null >>"$log" 2>&1
-    wineboot -i </dev/null >>"$log" 2>&1
     # Without a window manager on the display, Wine waits two seconds for
     # one at every hide of a managed window; unmanaged windows need none.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1
+    # A program that crashes ends at once, its crash reported in the test's
+    # output, instead of waiting in Wine's debugger until the test's time
+    # runs out. Each registry view has the setting.
+    for view in /reg:32 /reg:64; do
+      wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f "$view" \
+        </dev/null >>"$log" 2>&1 || true
+    done
     "$(dirname "$0")/wine-fonts.sh"
     # Wine maps \\server\share to dosdevices/unc/server/share: a share of
     # the prefix's own for the tests of UNC paths.

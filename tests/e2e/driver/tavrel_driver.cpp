@@ -46,6 +46,10 @@
 //                                      the right to change the system time, as
 //                                      an ordinary user's on NT
 //
+// Every wait (a timeout given or the driver's own) lasts TAVREL_WAIT_SCALE
+// times longer when that variable is set: the test runner sets it where the
+// program runs on an emulated machine, several times slower than the host.
+//
 // The main window is the visible top-level window of the form class whose
 // title is "FrmMain"; TAVREL_WINDOW names another form. With TAVREL_PID set
 // (the process ID that run wrote), only that process's windows count: a
@@ -70,12 +74,23 @@ std::string FormTitle() {
   return title && *title ? title : "FrmMain";
 }
 
+// A wait of ms milliseconds as this machine needs it (TAVREL_WAIT_SCALE).
+DWORD Scaled(DWORD ms) {
+  static const DWORD scale = [] {
+    char value[16] = "";
+    const DWORD length = GetEnvironmentVariableA("TAVREL_WAIT_SCALE", value, sizeof value);
+    const unsigned long parsed = length > 0 && length < sizeof value ? std::strtoul(value, nullptr, 10) : 0;
+    return parsed > 0 ? static_cast<DWORD>(parsed) : DWORD{1};
+  }();
+  return ms * scale;
+}
+
 std::string TextOf(HWND hwnd) {
   char buffer[4096] = {};
   // WM_GETTEXT rather than GetWindowTextA: the latter does not ask windows
   // of other processes for their text.
   SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      5000, nullptr);
+                      Scaled(5000), nullptr);
   return buffer;
 }
 
@@ -150,7 +165,7 @@ BOOL CALLBACK PrintProgramWindow(HWND hwnd, LPARAM process) {
 }
 
 HWND MainOrFail() {
-  HWND hwnd = WaitMain(tavrel::kFormWindowClass, 2000);
+  HWND hwnd = WaitMain(tavrel::kFormWindowClass, Scaled(2000));
   if (!hwnd) {
     std::printf("no window of class %s titled %s\n", tavrel::kFormWindowClass, FormTitle().c_str());
     if (const DWORD process = ProgramUnderTest()) EnumWindows(PrintProgramWindow, process);
@@ -165,7 +180,7 @@ HWND ControlOrFail(const char* idText) {
   HWND main = MainOrFail();
   HWND control = nullptr;
   for (const DWORD start = GetTickCount(); !(control = GetDlgItem(main, std::atoi(idText)));) {
-    if (GetTickCount() - start >= 2000) break;
+    if (GetTickCount() - start >= Scaled(2000)) break;
     Sleep(kPollMs / 4);
   }
   if (!control) {
@@ -237,7 +252,7 @@ std::vector<HWND> ChildrenOf(HWND parent) {
 }
 
 DWORD Timeout(int argc, char** argv, int index, DWORD fallback) {
-  return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
+  return Scaled(argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback);
 }
 
 // The notification-area form's window: never visible, so found by its
@@ -482,7 +497,7 @@ int Run(int argc, char** argv) {
     // box found the moment it shows may not have its text yet: once in a
     // while a read came back empty.
     std::string text;
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(kPollMs / 4)) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < Scaled(2000); Sleep(kPollMs / 4)) {
       HWND message = GetDlgItem(box, 0xFFFF);
       if (message && !(text = TextOf(message)).empty()) break;
     }
@@ -515,7 +530,7 @@ int Run(int argc, char** argv) {
   if (command == "endsession") {
     HWND main = MainOrFail();
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, Scaled(5000), &answer);
     PostMessageA(main, WM_ENDSESSION, TRUE, 0);
     std::printf("end of session sent, answer %lu\n", static_cast<unsigned long>(answer));
     return 0;
