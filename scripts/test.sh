@@ -106,13 +106,15 @@ test_win64_wine() {
   with_display counted ctest --preset win64
 }
 
-# The guest sees the project folder at the same path; its Wine prefix lives
-# on the guest's own disk. Its output, the Wine logs and the screenshots
-# land in build/win32 as on the host.
+# The guest sees the project folder at the same path; its Wine prefix and a
+# copy of the build folder live on the guest's own disk (local-copy.sh).
+# Its output, the Wine logs and the screenshots land in build/win32 as on
+# the host.
 test_win32_in_vm32() {
   sha256sum build/win32/A_Tavrel.exe build/win32/release/*-setup.exe
   counted scripts/vm32/run.sh --timeout 3300 --env TAVREL_WAIT_SCALE="$vm32_wait_scale" \
-    --env TAVREL_LOCAL_PREFIX=/tmp/tavrel-wineprefix -- ctest --preset win32 -L wine
+    --env TAVREL_LOCAL_PREFIX=/tmp/tavrel-wineprefix -- \
+    scripts/vm32/local-copy.sh build/win32 ctest --preset win32 -L wine
 }
 
 # The guest's image is built (or found in the cache) in a session of its

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Runs a command in the 32-bit test machine with a build folder copied onto
+# the guest's own disk and mounted over the shared one, then copies back
+# what the command wrote (its logs, screenshots and Wine output).
+#
+#   scripts/vm32/local-copy.sh BUILD_DIR COMMAND [ARG...]
+#
+# Wine in the guest does not load every program it is given through the
+# shared folder: the 4.6 MB Windows test program, loaded from there, died at
+# its first call into the C runtime on every try, and ran from a copy.
+set -eu
+build=$1
+shift
+local_copy=$(mktemp -d /tmp/tavrel-build.XXXXXX)
+cp -a "$build/." "$local_copy/"
+mount --bind "$local_copy" "$build"
+status=0
+"$@" || status=$?
+umount "$build"
+# Only what is new or newer: the programs themselves stay as they were.
+cp -a -u "$local_copy/." "$build/"
+rm -rf "$local_copy"
+exit $status
