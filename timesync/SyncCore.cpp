@@ -203,6 +203,13 @@ std::string NtpResultText(const SntpResult& result) {
   return text;
 }
 
+std::string ClockStepText(const ClockStep& step) {
+  if (step.ms <= 1) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, "clock step %.3g ms%s", step.ms, step.interpolated ? ", interpolated" : "");
+  return text;
+}
+
 int16_t SecondsBetween(DateTime oldTime, DateTime newTime) {
   // The seconds each clock shows, milliseconds cut, days included.
   const long long difference = (static_cast<long long>(oldTime.Days()) * 86400 + oldTime.SecondsOfDay()) -
@@ -245,6 +252,10 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
     }
   }
   if (!reading || !reading->usable) return result;
+  if (result.resultLine) {
+    const std::string step = ClockStepText(Sys().clock->Step());
+    if (!step.empty()) *result.resultLine += "\r\n" + step;
+  }
   SetClock(*reading, totalBias, result, trap);
   return result;
 }
