@@ -1,5 +1,5 @@
-// UDP over POSIX sockets and the UTC clock from clock_gettime, for
-// measuring the SNTP client on Linux against a server on loopback.
+// UDP over POSIX sockets, for measuring the SNTP client on Linux against a
+// server on loopback.
 #pragma once
 
 #include "platform/Platform.h"
@@ -10,18 +10,6 @@ class PosixUdp : public IUdp {
  public:
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
-};
-
-// UTC only: the benchmark never reads local time nor sets the clock.
-class PosixClock : public IClock {
- public:
-  DateTime Now() override { return NowUtc(); }
-  DateTime NowUtc() override;
-  void SetLocalTime(DateTime) override { Raise(errPermissionDenied); }
-  bool MaySetTime() override { return false; }
-  void BroadcastTimeChange() override {}
-  void WaitUntilUtc(DateTime utc) override;
-  uint32_t TickCount() override;
 };
 
 }  // namespace tavrel
