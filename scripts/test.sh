@@ -27,8 +27,8 @@ cmake --preset win32 -DTAVREL_WERROR=ON
 if [ "$wine_preset" = win32 ]; then
   cmake --build --preset win32 -j "$jobs"
 else
-  cmake --build --preset win32 -j "$jobs" --target A_Tavrel
-  ctest --preset win32 -R '^exe_imports_' || status=1
+  cmake --build --preset win32 -j "$jobs" --target A_Tavrel tavrel_release
+  ctest --preset win32 -R '^(exe|setup)_imports_' || status=1
   cmake --preset win64 -DTAVREL_WERROR=ON
   cmake --build --preset win64 -j "$jobs"
 fi

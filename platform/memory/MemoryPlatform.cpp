@@ -55,6 +55,12 @@ int64_t MemoryClock::TrueUtcUnits() {
   return units_ + int64_t{utcBiasMinutes} * 600000000;
 }
 
+void MemoryTimeZone::Write(const TimeZoneInformation& info) {
+  if (refuseWrite) Raise(errPermissionDenied);
+  zone = info;
+  ++writes;
+}
+
 void MemoryClock::Advance(double seconds) {
   Follow();
   const double units = seconds * 1e7 + unitsRest_;

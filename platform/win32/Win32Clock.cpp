@@ -118,17 +118,8 @@ void Win32Clock::SetLocalTime(DateTime localTime) {
   // after the time set.
   PreciseClock& precise = Shared().precise;
   const SYSTEMTIME st = ToSystemTime(localTime.AddSeconds(precise.AwaitTick()));
-  if (::SetLocalTime(&st)) {
-    precise.Changed();
-    return;
-  }
-  const DWORD error = GetLastError();
-  // Without the system-time privilege the system answers 1314; an ordinary
-  // user meets that, so it reads as the familiar "Permission denied".
-  if (error == ERROR_PRIVILEGE_NOT_HELD || error == ERROR_ACCESS_DENIED)
-    Raise(errPermissionDenied);
-  Raise(errInvalidCall, WindowsMessage(error).empty() ? ErrorDescription(errInvalidCall)
-                                                      : WindowsMessage(error));
+  if (!::SetLocalTime(&st)) RaiseRefusal(GetLastError());
+  precise.Changed();
 }
 
 bool Win32Clock::MaySetTime() {

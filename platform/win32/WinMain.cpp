@@ -7,20 +7,33 @@
 // time in steps of that many milliseconds, as Windows 9x (55) and NT (10,
 // 15.625) keep it: the end-to-end tests run it so under Wine, whose clock
 // is fine.
-#include <cstdlib>
-
 #include "app/A_Tavrel_Main.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32WindowSystem.h"
+#include "platform/win32/Win32Compat.h"
 #include "support/Globals.h"
+#include "support/Text.h"
+
+namespace {
+
+void ClockStepFromEnvironment() {
+  char text[32] = {};
+  const DWORD length = GetEnvironmentVariableA("TAVREL_CLOCK_STEP_MS", text, sizeof text);
+  if (length == 0 || length >= sizeof text) return;
+  try {
+    tavrel::Win32Clock::QuantizeSystemTime(tavrel::CDbl(text, '.'));
+  } catch (const tavrel::RuntimeError&) {
+  }
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   tavrel::ClaimInstanceMutex();
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  tavrel::compat::PretendMissingFromEnvironment();
   tavrel::InstallWin32Platform();
-  if (const char* step = std::getenv("TAVREL_CLOCK_STEP_MS")) tavrel::Win32Clock::QuantizeSystemTime(std::atof(step));
+  ClockStepFromEnvironment();
   try {
     tavrel::Main();
   } catch (...) {
