@@ -5,7 +5,9 @@
 // or 15.625 ms); where there is no performance counter, on the multimedia
 // timer at its finest.
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Wait.h"
 
 #include <mmsystem.h>
 
@@ -113,6 +115,8 @@ void Win32Clock::PretendNoPerformanceCounter(bool missing) {
 void Win32Clock::Interpolate(bool on) { Shared().precise.interpolate = on; }
 
 void Win32Clock::SetLocalTime(DateTime localTime) {
+  // As the system answers a token without the right (1314).
+  if (compat::PretendsMissing(compat::Feature::ClockRight)) Raise(errPermissionDenied);
   // Set just after the system clock's tick, to the time meant for the call
   // moved on by the wait: the system's next tick then comes a whole step
   // after the time set.
@@ -125,6 +129,7 @@ void Win32Clock::SetLocalTime(DateTime localTime) {
 bool Win32Clock::MaySetTime() {
   // Windows 9x has no accounts that could be refused.
   if (::GetVersion() & 0x80000000u) return true;
+  if (compat::PretendsMissing(compat::Feature::ClockRight)) return false;
   LUID right;
   HANDLE token = nullptr;
   if (!::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &right) ||
@@ -166,8 +171,7 @@ void Win32Clock::WaitUntilUtc(DateTime utc) {
   constexpr double kPaintEveryMs = 50;
   const double lookMs = Step().ms + 2;
   for (;;) {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&msg);
+    PaintPendingWindows();
     const double leftMs = (utc.Serial() - NowUtc().Serial()) * 86400000.0;
     if (leftMs <= 0) return;
     ::Sleep(leftMs > lookMs + 1 ? static_cast<DWORD>(std::min(leftMs - lookMs, kPaintEveryMs)) : 0);
