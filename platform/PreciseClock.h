@@ -10,7 +10,8 @@
 //
 // Both platforms use it, each with its own sources: the Windows clock with
 // GetSystemTimeAsFileTime and the performance counter, the in-memory clock
-// with a clock that moves in ticks and a counter beside it. One thread.
+// with a clock that moves in ticks and a counter beside it. Not for two
+// threads at once: the Windows clock holds a critical section around it.
 #pragma once
 
 #include <cstdint>

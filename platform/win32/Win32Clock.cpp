@@ -3,7 +3,9 @@
 // clock is the system's, interpolated on the performance counter where the
 // system moves its time in coarse steps (Windows 9x every 55 ms, NT every 10
 // or 15.625 ms); where there is no performance counter, on the multimedia
-// timer at its finest.
+// timer at its finest. The precise clock is one for the process and is read
+// from more than one thread (a fetch's worker reads the times it was sent
+// and answered), so every use of it holds a critical section.
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Convert.h"
@@ -19,12 +21,18 @@
 namespace tavrel {
 namespace {
 
+// The multimedia timer's finest period, asked for once and given back as
+// the process ends.
+struct FinerTimer {
+  ~FinerTimer() {
+    if (held) ::timeEndPeriod(1);
+  }
+  bool held = false;
+};
+FinerTimer g_finerTimer;
+
 class Win32ClockSources : public IClockSources {
  public:
-  ~Win32ClockSources() override {
-    if (finerTimer_) ::timeEndPeriod(1);
-  }
-
   int64_t SystemTime() override {
     FILETIME ft;
     ::GetSystemTimeAsFileTime(&ft);
@@ -65,25 +73,41 @@ class Win32ClockSources : public IClockSources {
     frequency_ = !noPerformanceCounter && ::QueryPerformanceFrequency(&f) ? f.QuadPart : 0;
     // The multimedia timer counts whole milliseconds only once asked to;
     // the request holds until the process ends.
-    if (frequency_ <= 0 && !finerTimer_) finerTimer_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    if (frequency_ <= 0 && !g_finerTimer.held) g_finerTimer.held = ::timeBeginPeriod(1) == TIMERR_NOERROR;
   }
 
   bool chosen_ = false;
   LONGLONG frequency_ = 0;
-  bool finerTimer_ = false;
   DWORD lastMs_ = 0;
   int64_t wraps_ = 0;
 };
 
 struct SharedClock {
+  SharedClock() { ::InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
   Win32ClockSources sources;
   PreciseClock precise{sources};
 };
 
+// Never destroyed: a worker left behind at its deadline may still read the
+// clock while the process ends.
 SharedClock& Shared() {
-  static SharedClock clock;
-  return clock;
+  static SharedClock* clock = new SharedClock;
+  return *clock;
 }
+
+// The shared clock, held by this thread for the object's life.
+class HeldClock {
+ public:
+  HeldClock() : shared_(Shared()) { ::EnterCriticalSection(&shared_.lock); }
+  ~HeldClock() { ::LeaveCriticalSection(&shared_.lock); }
+  HeldClock(const HeldClock&) = delete;
+  HeldClock& operator=(const HeldClock&) = delete;
+  SharedClock* operator->() { return &shared_; }
+
+ private:
+  SharedClock& shared_;
+};
 
 }  // namespace
 
@@ -93,37 +117,40 @@ DateTime Win32Clock::Now() {
   return FromSystemTime(st);
 }
 
-DateTime Win32Clock::NowUtc() { return FromFileTime(Shared().precise.Now()); }
+DateTime Win32Clock::NowUtc() { return FromFileTime(HeldClock()->precise.Now()); }
 
-ClockStep Win32Clock::Step() { return Shared().precise.Step(); }
+ClockStep Win32Clock::Step() { return HeldClock()->precise.Step(); }
 
-void Win32Clock::TimeChanged() { Shared().precise.Changed(); }
+void Win32Clock::TimeChanged() { HeldClock()->precise.Changed(); }
 
 void Win32Clock::QuantizeSystemTime(double tickMs) {
-  Shared().sources.tick = static_cast<int64_t>(tickMs * 1e4 + 0.5);
-  Shared().precise.Reset();
+  HeldClock clock;
+  clock->sources.tick = static_cast<int64_t>(tickMs * 1e4 + 0.5);
+  clock->precise.Reset();
 }
 
-void Win32Clock::ShiftSystemTime(double ms) { Shared().sources.shift = static_cast<int64_t>(ms * 1e4); }
+void Win32Clock::ShiftSystemTime(double ms) { HeldClock()->sources.shift = static_cast<int64_t>(ms * 1e4); }
 
 void Win32Clock::PretendNoPerformanceCounter(bool missing) {
-  Shared().sources.noPerformanceCounter = missing;
-  Shared().sources.Rechoose();
-  Shared().precise.Reset();
+  HeldClock clock;
+  clock->sources.noPerformanceCounter = missing;
+  clock->sources.Rechoose();
+  clock->precise.Reset();
 }
 
-void Win32Clock::Interpolate(bool on) { Shared().precise.interpolate = on; }
+void Win32Clock::Interpolate(bool on) { HeldClock()->precise.interpolate = on; }
 
 void Win32Clock::SetLocalTime(DateTime localTime) {
   // As the system answers a token without the right (1314).
   if (compat::PretendsMissing(compat::Feature::ClockRight)) Raise(errPermissionDenied);
   // Set just after the system clock's tick, to the time meant for the call
   // moved on by the wait: the system's next tick then comes a whole step
-  // after the time set.
-  PreciseClock& precise = Shared().precise;
-  const SYSTEMTIME st = ToSystemTime(localTime.AddSeconds(precise.AwaitTick()));
+  // after the time set. Held throughout, so that no other thread's reading
+  // falls between the tick and the change.
+  HeldClock clock;
+  const SYSTEMTIME st = ToSystemTime(localTime.AddSeconds(clock->precise.AwaitTick()));
   if (!::SetLocalTime(&st)) RaiseRefusal(GetLastError());
-  precise.Changed();
+  clock->precise.Changed();
 }
 
 bool Win32Clock::MaySetTime() {

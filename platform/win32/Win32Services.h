@@ -10,7 +10,8 @@ namespace tavrel {
 
 // NowUtc() is the system time interpolated on the performance counter
 // where the system clock is coarse (platform/PreciseClock.h). Every
-// Win32Clock shares one precise clock, as they share the system's.
+// Win32Clock shares one precise clock, as they share the system's, on
+// every thread.
 class Win32Clock : public IClock {
  public:
   DateTime Now() override;
