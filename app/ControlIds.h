@@ -72,6 +72,12 @@ enum ControlId : int {
   IDC_lblInfoValue = 1220,  // elements 0 to 6
   IDC_lblUT = 1230,         // element 7 only
 
+  // The daylight-saving rules frame below the zone panel.
+  IDC_Frame4 = 1240,
+  IDC_lblRuleNote,
+  IDC_cmdUpdateRules,
+  IDC_cmdRestoreRules,
+
   // Never visible.
   IDC_chkErrMsgBox = 1301,
   IDC_chkErrorLogEmail,

@@ -9,6 +9,7 @@
 #include "app/PictureIds.h"
 #include "support/ErrorDisplay.h"
 #include "support/ErrorTrap.h"
+#include "timesync/ZoneRules.h"
 
 namespace tavrel {
 namespace {
@@ -87,6 +88,10 @@ FrmMain::FrmMain()
       Label6(*this, IDC_Label6, K::Label, "Label6", {1440, 1440, 420, 195}, &Frame1),
       Label7(*this, IDC_Label7, K::Label, "Label7", {3360, 1440, 420, 195}, &Frame1),
       Label12(*this, IDC_Label12, K::Label, "Label12", {2085, 1680, 1680, 195}, &Frame1),
+      Frame4(*this, IDC_Frame4, K::Frame, "Frame4", {4185, 2280, 3855, 1575}),
+      lblRuleNote(*this, IDC_lblRuleNote, K::Label, "lblRuleNote", {120, 240, 3615, 780}, &Frame4),
+      cmdUpdateRules(*this, IDC_cmdUpdateRules, K::Button, "cmdUpdateRules", {120, 1140, 2280, 255}, &Frame4),
+      cmdRestoreRules(*this, IDC_cmdRestoreRules, K::Button, "cmdRestoreRules", {2520, 1140, 1215, 255}, &Frame4),
       chkErrMsgBox(*this, IDC_chkErrMsgBox, K::CheckBox, "chkErrMsgBox", {0, 0, 0, 0}),
       chkErrorLogEmail(*this, IDC_chkErrorLogEmail, K::CheckBox, "chkErrorLogEmail", {0, 0, 0, 0}),
       imgClock(*this, IDC_imgClock, K::Image, "imgClock", {0, 0, 480, 480}),
@@ -95,6 +100,7 @@ FrmMain::FrmMain()
   Design();
   DesignOptions();
   DesignZonePanel();
+  DesignRulesFrame();
   Colour();
   Connect();
   SetErrorDisplay(this);
@@ -239,6 +245,18 @@ void FrmMain::DesignZonePanel() {
   Label12.SetCaption("24h Format : hh:mm:ss");
 }
 
+// Shown only while there is something to do about the rules; the window
+// grows to show it (ZoneViewHeight).
+void FrmMain::DesignRulesFrame() {
+  Frame4.SetCaption("Daylight-saving rules:");
+  cmdUpdateRules.SetCaption("Update daylight-saving rules");
+  cmdUpdateRules.SetToolTip(std::string("Write today's rules (") + kZoneDataVersion + ") into this computer's time zone");
+  cmdUpdateRules.SetEnabled(false);
+  cmdRestoreRules.SetCaption("Put back");
+  cmdRestoreRules.SetToolTip("Put back the rules this computer had before the update");
+  cmdRestoreRules.SetEnabled(false);
+}
+
 void FrmMain::Connect() {
   imgMinimize.Click = [this] { imgMinimize_Click(); };
   cmdOptions.Click = [this] { cmdOptions_Click(); };
@@ -258,6 +276,8 @@ void FrmMain::Connect() {
   txtIPaddress.Change = [this] { txtIPaddress_Change(); };
   cmdTimeSync.Click = [this] { cmdTimeSync_Click(); };
   cmdChangeTimeZone.Click = [this] { cmdChangeTimeZone_Click(); };
+  cmdUpdateRules.Click = [this] { cmdUpdateRules_Click(); };
+  cmdRestoreRules.Click = [this] { cmdRestoreRules_Click(); };
   cmdNewVersion.Click = [this] { cmdNewVersion_Click(); };
   DTPicker1.Change = [this] { DTPicker1_Change(); };
   txtTimeCorrection.LostFocus = [this] { txtTimeCorrection_LostFocus(); };

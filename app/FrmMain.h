@@ -4,7 +4,8 @@
 // The view is chosen by the window's size alone: compact (4102 x 1725
 // twips), small clock (185 high: only the title strip), options (7440 high:
 // the options area below the panel) and time zone (8160 x 2280: the zone
-// panel beside it).
+// panel beside it; 3900 high while the daylight-saving rules frame below the
+// zone panel shows).
 #pragma once
 
 #include <memory>
@@ -16,6 +17,9 @@
 
 namespace tavrel {
 
+struct ZoneRulesState;
+enum class ZoneChangeOutcome;
+
 // Window sizes of the views, in twips.
 constexpr long kMainWidth = 4102;
 constexpr long kZoneWidth = 8160;
@@ -23,6 +27,9 @@ constexpr long kCompactHeight = 1725;
 constexpr long kSmallClockHeight = 185;
 constexpr long kOptionsHeight = 7440;
 constexpr long kZoneHeight = 2280;
+// Down to the end of the options area's "Time Source:" frame, so that the
+// view's left half ends on a whole frame.
+constexpr long kZoneRulesHeight = 3900;
 
 // Colours (0x00BBGGRR).
 constexpr long kWindowGrey = 0x404040;     // RGB(64, 64, 64)
@@ -72,6 +79,16 @@ class FrmMain : public Form, public IErrorDisplay {
   // The zone panel's controls that change the system's settings.
   void cmdChangeTimeZone_Click();
   void DTPicker1_Change();
+
+  // The daylight-saving rules frame: what the computer's record is worth
+  // against today's rules (read at load, at every change the system
+  // announces and at every synchronisation), and the buttons that set the
+  // rules right and put them back (app/FrmMainRules.cpp).
+  void ShowZoneRules(const ZoneRulesState& state);
+  void cmdUpdateRules_Click();
+  void cmdRestoreRules_Click();
+  // The time-zone view's height: taller while the rules frame shows.
+  long ZoneViewHeight() const;
 
   // A synchronisation run, with or without its result message, and the
   // correction it reads.
@@ -167,6 +184,13 @@ class FrmMain : public Form, public IErrorDisplay {
   Control Label7;
   Control Label12;
 
+  // Below the zone panel, while the record is out of date or saved rules
+  // can be put back.
+  Control Frame4;
+  Control lblRuleNote;
+  Control cmdUpdateRules;
+  Control cmdRestoreRules;
+
   // Never visible: read by the error reporter, and the synchronisation's
   // picture sources.
   Control chkErrMsgBox;
@@ -191,6 +215,11 @@ class FrmMain : public Form, public IErrorDisplay {
   void Colour();
   void Connect();
   void ReadTimeZone(const char* procedure = "Form_Load of Formular FrmMain");
+  void DesignRulesFrame();
+  // Re-reads the record after a change of the rules, or reports a refusal.
+  void AfterRulesChange(const TimeZoneInformation& before, ZoneChangeOutcome outcome, bool ran,
+                        const char* administratorText);
+  bool rulesShown_ = false;
   void ShowSmallClock(bool small);
   void OpenPage(const char* handler, const std::string& path);
   void Speak(const std::string& text);

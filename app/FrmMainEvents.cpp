@@ -125,7 +125,7 @@ void FrmMain::cmdInfo_Click() {
   ErrorTrap trap(kSourceMain, FormProcedure(kForm, "cmdInfo_Click"));
   bool compact = false;
   trap(10, [&] { compact = Height() == kCompactHeight; });
-  trap(20, [&] { SetHeight(compact ? kZoneHeight : kCompactHeight); });
+  trap(20, [&] { SetHeight(compact ? ZoneViewHeight() : kCompactHeight); });
   trap(30, [&] { SetWidth(compact ? kZoneWidth : kMainWidth); });
   trap(40, [&] { Save_Registry(); });
 }

@@ -1,29 +1,20 @@
 // The time-zone panel: the zone record read at load and again whenever the
 // system says its clock or settings changed (every synchronisation reads
-// it afresh as well), shown with this year's change dates; and the two controls that change the system's settings, the zone
-// dialog and the date picker.
+// it afresh as well), shown with this year's change dates and compared with
+// today's rules; and the two controls that change the system's settings,
+// the zone dialog and the date picker.
 #include "app/FrmMain.h"
 #include "platform/Platform.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "support/Text.h"
 #include "timesync/VRN_TimeSync.h"
+#include "timesync/ZoneUpdate.h"
 
 namespace tavrel {
 namespace {
 
 constexpr int kMinimisedWithFocus = 2;
-
-// A zone name as text: the record's UTF-16 field without the NULs that fill
-// it after the name. Characters outside the 8-bit range show as "?".
-std::string ZoneName(const char16_t (&name)[32]) {
-  std::string text;
-  for (char16_t c : name) {
-    if (c == 0) continue;
-    text += c < 256 ? static_cast<char>(c) : '?';
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -55,13 +46,14 @@ void FrmMain::ReadTimeZone(const char* procedure) {
   });
   ILocale& locale = *Sys().locale;
   trap(63, [&] { lblInfoValue(0).SetCaption(CStr(TZInfo.Bias)); });
-  trap(64, [&] { lblInfoValue(1).SetCaption(ZoneName(TZInfo.StandardName)); });
+  trap(64, [&] { lblInfoValue(1).SetCaption(RecordName(TZInfo.StandardName)); });
   trap(65, [&] { lblTimeZone.SetCaption(lblInfoValue(1).Caption()); });
   trap(66, [&] { lblInfoValue(2).SetCaption(locale.ShortDate(tzDate(TZInfo.StandardDate))); });
   trap(67, [&] { lblInfoValue(3).SetCaption(CStr(TZInfo.StandardBias)); });
-  trap(68, [&] { lblInfoValue(4).SetCaption(ZoneName(TZInfo.DaylightName)); });
+  trap(68, [&] { lblInfoValue(4).SetCaption(RecordName(TZInfo.DaylightName)); });
   trap(69, [&] { lblInfoValue(5).SetCaption(locale.ShortDate(tzDate(TZInfo.DaylightDate))); });
   trap(70, [&] { lblInfoValue(6).SetCaption(CStr(TZInfo.DaylightBias)); });
+  trap(71, [&] { ShowZoneRules(LookAtZone(CompiledZoneTable(), TZInfo, Sys().clock->Now().Year())); });
 }
 
 // A new zone, or the change between standard and daylight time, shows at

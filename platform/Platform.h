@@ -219,9 +219,10 @@ class IRandom {
 enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 
 // A registry value as the program reads it: text for REG_SZ / REG_EXPAND_SZ,
-// a number for REG_DWORD.
+// a number for REG_DWORD. REG_BINARY values (their bytes in `text`) are
+// read only through ReadBinary.
 struct RegValue {
-  enum Type { String, Dword } type = String;
+  enum Type { String, Dword, Binary } type = String;
   std::string text;
   uint32_t number = 0;
 };
@@ -239,6 +240,18 @@ class IRegistry {
                            const std::string& text) = 0;
   virtual void WriteDword(RegRoot root, const std::string& key, const std::string& name,
                           uint32_t number) = 0;
+  // The bytes of a REG_BINARY value. Throws RuntimeError like Read, and
+  // errTypeMismatch for a value of another type (which Read refuses in
+  // turn for a binary one).
+  virtual std::string ReadBinary(RegRoot root, const std::string& key, const std::string& name) = 0;
+  // Writes a REG_BINARY value, creating missing keys on the way. Throws
+  // RuntimeError when access is denied.
+  virtual void WriteBinary(RegRoot root, const std::string& key, const std::string& name,
+                           const std::string& bytes) = 0;
+  // The names of the sub-keys of `key`, as the registry spells them, in its
+  // order. Throws RuntimeError when the key does not exist or cannot be
+  // read.
+  virtual std::vector<std::string> SubKeys(RegRoot root, const std::string& key) = 0;
   // Deletes a value. Throws RuntimeError when it does not exist.
   virtual void DeleteValue(RegRoot root, const std::string& key, const std::string& name) = 0;
   // Deletes a key that has no sub-keys. Throws RuntimeError otherwise.
@@ -371,6 +384,14 @@ class ITimeZone {
   virtual ~ITimeZone() = default;
   // GetTimeZoneInformation: fills the record, returns one of TIME_ZONE_ID_*.
   virtual uint32_t Read(TimeZoneInformation& info) = 0;
+  // SetTimeZoneInformation: makes the record the computer's. On NT the
+  // process needs the right to set the clock (IClock::MaySetTime), which
+  // this switches on for the call. Throws RuntimeError when the system
+  // refuses (errPermissionDenied without the right).
+  virtual void Write(const TimeZoneInformation& info) = 0;
+  // Sends WM_SETTINGCHANGE (wParam 0, lParam 0) to every top-level window
+  // and waits until they have seen it: the zone's settings changed.
+  virtual void BroadcastSettingChange() = 0;
 };
 
 // The notification area ("system tray") of the task bar.

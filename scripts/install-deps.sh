@@ -19,7 +19,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-          xvfb xauth imagemagick python3 file chrony nsis
+          xvfb xauth imagemagick python3 file chrony nsis tzdata unicode-cldr-core
           gcc-12-source dpkg-dev make xz-utils patch "$@")
 
 missing=()

@@ -479,6 +479,78 @@ def icon_entry_32bit(img):
     return (w, h, 0, 32, info + xor + mask)
 
 
+# Before XP an icon has no alpha: a pixel is either drawn or clear. Its soft
+# edges are laid on the button face, and a pixel is drawn from half opacity.
+FACE = (192, 192, 192)
+ICON_OPAQUE_FROM = 128
+
+
+def icon_entry_8bit(img):
+    """The same for a 256-colour image of a straight-alpha picture: the
+    palette made from its own colours, soft edges laid on FACE (what the
+    icon mostly stands on before XP: the button face and the taskbar),
+    clear where it is more than half transparent."""
+    img = img.convert('RGBA')
+    w, h = img.size
+    laid = Image.alpha_composite(Image.new('RGBA', img.size, FACE + (255,)), img).convert('RGB')
+    clear = lambda x, y: img.getpixel((x, y))[3] < ICON_OPAQUE_FROM
+    indexed = laid.quantize(colors=255, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    pal = indexed.getpalette()[:255 * 3]
+    pal += [0] * (256 * 3 - len(pal))
+    stride = (w + 3) // 4 * 4
+    xor = bytearray()
+    for y in range(h - 1, -1, -1):
+        row = bytearray(stride)
+        for x in range(w):
+            row[x] = 0 if clear(x, y) else indexed.getpixel((x, y))
+        xor += row
+    mask = _and_mask(w, h, clear)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h * 2, 1, 8, 0, len(xor) + len(mask), 0, 0, 256, 0)
+    rgbq = b''.join(struct.pack('<BBBB', pal[3 * i + 2], pal[3 * i + 1], pal[3 * i], 0) for i in range(256))
+    return (w, h, 0, 8, info + rgbq + bytes(xor) + mask)
+
+
+def icon_entry_4bit_from(img):
+    """A 16-colour image of a straight-alpha picture: each pixel laid on
+    FACE and given the nearest standard colour."""
+    img = img.convert('RGBA')
+    w, h = img.size
+    laid = Image.alpha_composite(Image.new('RGBA', img.size, FACE + (255,)), img)
+    nearest = lambda c: min(range(16), key=lambda i: sum((a - b) ** 2 for a, b in zip(VGA16[i], c[:3])))
+    rows = [[None if img.getpixel((x, y))[3] < ICON_OPAQUE_FROM else nearest(laid.getpixel((x, y)))
+             for x in range(w)] for y in range(h)]
+    return icon_entry_4bit(rows)
+
+
+def read_ico_32bit(path):
+    """{size: 'RGBA' picture} of an icon file's 32-bit images."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    count = struct.unpack_from('<H', data, 4)[0]
+    out = {}
+    for i in range(count):
+        w, h, _, _, _, bits, size, offset = struct.unpack_from('<BBBBHHII', data, 6 + 16 * i)
+        w, h = w or 256, h or 256
+        if bits != 32:
+            continue
+        xor = data[offset + 40:offset + 40 + w * h * 4]
+        rows = [xor[(h - 1 - y) * w * 4:(h - y) * w * 4] for y in range(h)]
+        out[w] = Image.frombytes('RGBA', (w, h), b''.join(rows), 'raw', 'BGRA')
+    return out
+
+
+def app_icon(path):
+    """The program's icon: its 32-bit pictures (XP draws their alpha) and,
+    for the systems before, 16- and 256-colour images with masks made from
+    them, as stop.ico has."""
+    pictures = read_ico_32bit(path)
+    assert sorted(pictures) == [16, 32, 48], sorted(pictures)
+    entries = [icon_entry_4bit_from(pictures[16]), icon_entry_4bit_from(pictures[32])]
+    entries += [icon_entry_8bit(pictures[s]) for s in (16, 32, 48)]
+    entries += [icon_entry_32bit(pictures[s]) for s in (16, 32, 48)]
+    return ico_bytes(entries)
+
+
 def ico_bytes(entries):
     head = struct.pack('<HHH', 0, 1, len(entries))
     offset = len(head) + 16 * len(entries)
@@ -1071,6 +1143,18 @@ def check(folder):
     assert ico.convert('RGBA').getchannel('A').getextrema() == (0, 255)
 
 
+def check_app_icon(path):
+    with open(path, 'rb') as f:
+        data = f.read()
+    count = struct.unpack_from('<H', data, 4)[0]
+    kinds = sorted((struct.unpack_from('<H', data, 12 + 16 * i)[0], data[6 + 16 * i]) for i in range(count))
+    assert kinds == [(4, 16), (4, 32), (8, 16), (8, 32), (8, 48), (32, 16), (32, 32), (32, 48)], kinds
+    for size in (16, 32):
+        ico = Image.open(path)
+        ico.size = (size, size)
+        assert ico.convert('RGBA').getchannel('A').getextrema() == (0, 255)
+
+
 def main(argv):
     folder = os.path.abspath(argv[1] if len(argv) > 1 else DEFAULT_OUT)
     os.makedirs(folder, exist_ok=True)
@@ -1078,6 +1162,12 @@ def main(argv):
         with open(os.path.join(folder, name), 'wb') as f:
             f.write(blob)
     check(folder)
+    icon = os.path.join(os.path.dirname(folder), 'A_Tavrel.ico')
+    if os.path.exists(icon):
+        blob = app_icon(icon)
+        with open(icon, 'wb') as f:
+            f.write(blob)
+        check_app_icon(icon)
     print('make-artwork: wrote and checked %d files in %s' % (len(EXPECTED) * 2 + 1, folder))
 
 

@@ -9,7 +9,11 @@ tests use (see tests/e2e/harness.py for the environment it reads).
 `./scripts/screenshots.py --small-screen` takes the four views instead on
 an 800x600 display in 16-bit colour of its own (Xvfb, and a Wine prefix of
 its own beside the tests' one), whole screens this time, so that one sees
-that everything is readable and on the screen: docs/view-*-800x600.png."""
+that everything is readable and on the screen: docs/view-*-800x600.png.
+
+`./scripts/screenshots.py --windows-95` takes them at 96 DPI as Windows 95
+and NT 4.0 show them, with Wine reporting Windows 95 and the program doing
+without everything those refuse (Arial instead of Tahoma among them): docs/view-*-96-win95.png."""
 
 import atexit
 import os
@@ -20,6 +24,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tests", "e2e"))
 SMALL = "--small-screen" in sys.argv[1:]
+OLD = "--windows-95" in sys.argv[1:]
 
 
 def small_display():
@@ -62,12 +67,18 @@ def whole(shot, name):
     print(out)
 
 
-def views(dpi, small=False):
-    tavrel = harness.Tavrel("views-%d%s" % (dpi, "-800x600" if small else ""))
+def views(dpi, small=False, old=False):
+    tavrel = harness.Tavrel("views-%d%s" % (dpi, "-800x600" if small else "-win95" if old else ""))
     tavrel.wine.prepare()
     if small:
         def keep(shot, name):
             whole(shot, name.replace("-%d." % dpi, "-800x600."))
+    elif old:
+        tavrel.windows_version = "win95"
+        tavrel.pretend_missing = "all"
+
+        def keep(shot, name):
+            crop(tavrel, shot, name.replace(".png", "-win95.png"))
     else:
         def keep(shot, name):
             crop(tavrel, shot, name)
@@ -81,6 +92,10 @@ def views(dpi, small=False):
     try:
         tavrel.start()
         tavrel.wait_window()
+        # The clock shows from the first tick on, a moment after the window.
+        deadline = time.monotonic() + 20
+        while not tavrel.text("lblTime") and time.monotonic() < deadline:
+            time.sleep(0.5)
         time.sleep(1.5)
         keep(tavrel.screenshot("compact"), "view-compact-%d.png" % dpi)
         tavrel.click("cmdInfo")
@@ -102,5 +117,5 @@ def views(dpi, small=False):
 
 
 if __name__ == "__main__":
-    for dpi in ((96,) if SMALL else (96, 192)):
-        views(dpi, SMALL)
+    for dpi in ((96,) if SMALL or OLD else (96, 192)):
+        views(dpi, SMALL, OLD)

@@ -30,8 +30,8 @@ cmake --preset win32 -DTAVREL_WERROR=ON
 if [ "$wine_preset" = win32 ]; then
   cmake --build --preset win32 -j "$jobs"
 else
-  cmake --build --preset win32 -j "$jobs" --target A_Tavrel tavrel_floor_probe
-  ctest --preset win32 -R '^exe_' || status=1
+  cmake --build --preset win32 -j "$jobs" --target A_Tavrel tavrel_release tavrel_floor_probe
+  ctest --preset win32 -R '^(exe_|setup_imports_)' || status=1
   cmake --preset win64 -DTAVREL_WERROR=ON
   cmake --build --preset win64 -j "$jobs"
 fi

@@ -153,6 +153,14 @@ DateTime NearestDate(DateTime now, long secondsOfDay) {
   return best;
 }
 
+// The UTC moment a source read, near enough to tell the season: a page's
+// time of day goes on the UTC date nearest the computer's UTC clock.
+DateTime ReadingUtc(const TimeReading& reading) {
+  const DateTime utc = Sys().clock->NowUtc();
+  if (!reading.timeOfDay) return utc.AddSeconds(reading.utcOffset);
+  return NearestDate(utc, WrapTimeOfDay(reading.hours + reading.hourOffset, reading.minutes, reading.seconds + 1));
+}
+
 // Sets the clock from a reading; false when it was not set.
 bool SetClock(const TimeReading& reading, int32_t totalBias, SyncResult& result, ErrorTrap& trap) {
   IClock& clock = *Sys().clock;
@@ -219,15 +227,17 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
   // UTC = local time + bias; the user's correction moves the clock earlier.
   // With the daylight option off the clock stays on standard time all year.
   int32_t totalBias = 0;
-  if (!trap(30, [&] {
-        const bool daylight = request.adjustForDaylight && request.daylightActive;
-        const int64_t sum = int64_t{request.zone.Bias} +
-                            (daylight ? request.zone.DaylightBias : request.zone.StandardBias) +
-                            request.correctionMinutes;
-        if (sum < INT32_MIN || sum > INT32_MAX) Raise(errOverflow);
-        totalBias = static_cast<int32_t>(sum);
-      }))
-    return result;
+  auto biasFor = [&](bool daylightActive) {
+    return trap(30, [&] {
+      const bool daylight = request.adjustForDaylight && daylightActive;
+      const int64_t sum = int64_t{request.zone.Bias} +
+                          (daylight ? request.zone.DaylightBias : request.zone.StandardBias) +
+                          request.correctionMinutes;
+      if (sum < INT32_MIN || sum > INT32_MAX) Raise(errOverflow);
+      totalBias = static_cast<int32_t>(sum);
+    });
+  };
+  if (!biasFor(request.daylightActive)) return result;
 
   std::optional<TimeReading> reading;
   if (request.source == SyncRequest::NtpServer) {
@@ -245,6 +255,7 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
     }
   }
   if (!reading || !reading->usable) return result;
+  if (request.daylightAt && !biasFor(request.daylightAt(ReadingUtc(*reading)))) return result;
   SetClock(*reading, totalBias, result, trap);
   return result;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,11 @@ struct SyncRequest {
   // as read at the start of this run.
   TimeZoneInformation zone;
   bool daylightActive = false;
+  // Set while the computer's record is out of date and `zone` holds today's
+  // rule instead: whether daylight time holds at a UTC moment by that rule.
+  // The bias is then chosen for the moment the source read, not for the
+  // season the system believes in.
+  std::function<bool(DateTime utc)> daylightAt;
   // Minutes the user's clock runs ahead: the clock is set earlier by them.
   int32_t correctionMinutes = 0;
 };

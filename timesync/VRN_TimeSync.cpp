@@ -1,17 +1,20 @@
 #include "timesync/VRN_TimeSync.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "app/FrmMain.h"
 #include "support/ErrorTrap.h"
 #include "support/Globals.h"
 #include "timesync/SyncCore.h"
+#include "timesync/ZoneUpdate.h"
 
 namespace tavrel {
 namespace {
 
 const char* const kDoAtomicTime = "DoAtomicTime of Modul VRN_TimeSync";
 const char* const kTzDate = "tzDate of Modul VRN_TimeSync";
+const char* const kByTodaysRule = "set by today's daylight-saving rule; this computer's rule is out of date";
 
 FrmMain& TheMainForm() {
   if (!MainForm) Raise(errObjectNotSet);
@@ -47,7 +50,32 @@ bool DoAtomicTime(std::string& TimePageText) {
   request.daylightActive = DaylightActive;
   request.correctionMinutes = TimeCorrection;
 
-  const SyncResult result = Synchronise(request, TimePageText);
+  // A record with yesterday's daylight-saving rules would set the clock an
+  // hour wrong for weeks: until the user updates it, today's rule converts.
+  ZoneRulesState rules;
+  const bool rulesKnown =
+      trap(26, [&] { rules = LookAtZone(CompiledZoneTable(), TZInfo, Sys().clock->Now().Year()); });
+  if (rulesKnown) trap(27, [&] { TheMainForm().ShowZoneRules(rules); });
+  const bool byTodaysRule = rulesKnown && rules.check.state == ZoneCheck::OutOfDate;
+  if (byTodaysRule) {
+    const TimeZoneInformation rule = rules.check.rule;
+    request.zone = rule;
+    trap(28, [&] { request.daylightActive = DaylightAtUtc(rule, Sys().clock->NowUtc()); });
+    request.daylightAt = [rule](DateTime utc) { return DaylightAtUtc(rule, utc); };
+  }
+
+  SyncResult result = Synchronise(request, TimePageText);
+  if (byTodaysRule && result.synchronised)
+    result.resultLine = (result.resultLine ? *result.resultLine + "; " : std::string()) + kByTodaysRule;
+  // A source that writes no line of its own leaves the options view's
+  // line alone, except an earlier run's word about the old rule.
+  if (!byTodaysRule && result.synchronised && !result.resultLine)
+    trap(29, [&] {
+      const std::string& line = TheMainForm().Label15.Caption();
+      if (line.size() >= std::strlen(kByTodaysRule) &&
+          line.compare(line.size() - std::strlen(kByTodaysRule), std::string::npos, kByTodaysRule) == 0)
+        result.resultLine = std::string();
+    });
   // The source's line sits on the options view, where the user chose it.
   if (result.resultLine) trap(360, [&] { TheMainForm().Label15.SetCaption(*result.resultLine); });
   if (result.synchronised) SecondsCorrected = result.secondsCorrected;

@@ -17,6 +17,12 @@ void MemoryClock::SetLocalTime(DateTime localTime) {
   now = localTime;
 }
 
+void MemoryTimeZone::Write(const TimeZoneInformation& info) {
+  if (refuseWrite) Raise(errPermissionDenied);
+  zone = info;
+  ++writes;
+}
+
 void MemoryClock::Advance(double seconds) {
   now = now.AddSeconds(seconds);
   if (seconds <= 0) return;

@@ -257,9 +257,18 @@ class MemoryTimeZone : public ITimeZone {
     ++reads;
     return result;
   }
+  // Refused like the system refuses a process without the right to set
+  // the clock (error 70) when `refuseWrite` is set.
+  void Write(const TimeZoneInformation& info) override;
+  void BroadcastSettingChange() override { ++settingBroadcasts; }
   TimeZoneInformation zone;
+  // What Read answers; the memory zone does not work out the season from
+  // its rules, so a test that changes the record sets it.
   uint32_t result = TIME_ZONE_ID_UNKNOWN;
+  bool refuseWrite = false;
   int reads = 0;
+  int writes = 0;
+  int settingBroadcasts = 0;
 };
 
 class MemoryProcess : public IProcess {

@@ -20,12 +20,37 @@ void MemoryRegistry::CheckWritable(RegRoot root) const {
     if (r == root) Raise(errRegistryAccess, "Registry write access denied");
 }
 
-RegValue MemoryRegistry::Read(RegRoot root, const std::string& key, const std::string& name) {
+const RegValue& MemoryRegistry::Find(RegRoot root, const std::string& key, const std::string& name) const {
   const auto k = keys_.find(KeyId(root, key));
   if (k == keys_.end()) Raise(errRegistryAccess, "Unable to open registry key for reading");
   const auto v = k->second.values.find(UCase(name));
   if (v == k->second.values.end()) Raise(errRegistryAccess, "Unable to open registry key for reading");
   return v->second.second;
+}
+
+RegValue MemoryRegistry::Read(RegRoot root, const std::string& key, const std::string& name) {
+  const RegValue& value = Find(root, key, name);
+  if (value.type == RegValue::Binary) Raise(errTypeMismatch);
+  return value;
+}
+
+std::string MemoryRegistry::ReadBinary(RegRoot root, const std::string& key, const std::string& name) {
+  const RegValue& value = Find(root, key, name);
+  if (value.type != RegValue::Binary) Raise(errTypeMismatch);
+  return value.text;
+}
+
+std::vector<std::string> MemoryRegistry::SubKeys(RegRoot root, const std::string& key) {
+  const std::string id = KeyId(root, key);
+  if (keys_.find(id) == keys_.end()) Raise(errRegistryAccess, "Unable to open registry key for reading");
+  std::vector<std::string> names;
+  for (const auto& entry : keys_) {
+    const std::string& other = entry.first;
+    if (other.size() > id.size() + 1 && other.compare(0, id.size() + 1, id + "\\") == 0 &&
+        other.find('\\', id.size() + 1) == std::string::npos)
+      names.push_back(entry.second.name);
+  }
+  return names;
 }
 
 void MemoryRegistry::Write(RegRoot root, const std::string& key, const std::string& name,
@@ -36,7 +61,9 @@ void MemoryRegistry::Write(RegRoot root, const std::string& key, const std::stri
   while (!k.empty() && k.back() == '\\') k.pop_back();
   for (std::size_t pos = 0;; ++pos) {
     pos = k.find('\\', pos);
-    keys_[KeyId(root, k.substr(0, pos))];
+    const std::string path = k.substr(0, pos);
+    Key& created = keys_[KeyId(root, path)];
+    if (created.name.empty()) created.name = path.substr(path.rfind('\\') + 1);
     if (pos == std::string::npos) break;
   }
   keys_[KeyId(root, k)].values[UCase(name)] = {name, value};
@@ -55,6 +82,14 @@ void MemoryRegistry::WriteDword(RegRoot root, const std::string& key, const std:
   RegValue v;
   v.type = RegValue::Dword;
   v.number = number;
+  Write(root, key, name, v);
+}
+
+void MemoryRegistry::WriteBinary(RegRoot root, const std::string& key, const std::string& name,
+                                 const std::string& bytes) {
+  RegValue v;
+  v.type = RegValue::Binary;
+  v.text = bytes;
   Write(root, key, name, v);
 }
 

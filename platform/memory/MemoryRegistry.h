@@ -19,6 +19,10 @@ class MemoryRegistry : public IRegistry {
                    const std::string& text) override;
   void WriteDword(RegRoot root, const std::string& key, const std::string& name,
                   uint32_t number) override;
+  std::string ReadBinary(RegRoot root, const std::string& key, const std::string& name) override;
+  void WriteBinary(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& bytes) override;
+  std::vector<std::string> SubKeys(RegRoot root, const std::string& key) override;
   void DeleteValue(RegRoot root, const std::string& key, const std::string& name) override;
   void DeleteKey(RegRoot root, const std::string& key) override;
 
@@ -30,11 +34,13 @@ class MemoryRegistry : public IRegistry {
 
  private:
   struct Key {
+    std::string name;  // the last part of its path, as first written
     std::map<std::string, std::pair<std::string, RegValue>> values;  // upper name -> (name, value)
   };
   static std::string KeyId(RegRoot root, const std::string& key);
   void CheckWritable(RegRoot root) const;
   void Write(RegRoot root, const std::string& key, const std::string& name, const RegValue& value);
+  const RegValue& Find(RegRoot root, const std::string& key, const std::string& name) const;
   std::map<std::string, Key> keys_;  // "ROOT\UPPER\PATH" -> key
 };
 

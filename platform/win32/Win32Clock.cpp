@@ -29,14 +29,7 @@ DateTime Win32Clock::NowUtc() {
 
 void Win32Clock::SetLocalTime(DateTime localTime) {
   const SYSTEMTIME st = ToSystemTime(localTime);
-  if (::SetLocalTime(&st)) return;
-  const DWORD error = GetLastError();
-  // Without the system-time privilege the system answers 1314; an ordinary
-  // user meets that, so it reads as the familiar "Permission denied".
-  if (error == ERROR_PRIVILEGE_NOT_HELD || error == ERROR_ACCESS_DENIED)
-    Raise(errPermissionDenied);
-  Raise(errInvalidCall, WindowsMessage(error).empty() ? ErrorDescription(errInvalidCall)
-                                                      : WindowsMessage(error));
+  if (!::SetLocalTime(&st)) RaiseRefusal(GetLastError());
 }
 
 bool Win32Clock::MaySetTime() {

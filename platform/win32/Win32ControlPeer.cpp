@@ -23,11 +23,17 @@ struct WindowKind {
   DWORD style;
 };
 
-WindowKind KindOf(ControlKind kind) {
-  switch (kind) {
+// A label at least this tall (two lines of 195 twips) has room for the
+// lines its words wrap into.
+constexpr long kTwoLinesTwips = 390;
+
+WindowKind KindOf(const Control& control) {
+  switch (control.Kind()) {
     // One line each: a text too long for its label is cut, never wrapped
     // into a second line that the label has no room for.
-    case ControlKind::Label: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
+    case ControlKind::Label:
+      if (control.Bounds().height >= kTwoLinesTwips) return {"STATIC", SS_LEFT | SS_NOTIFY};
+      return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOTIFY};
     // Owner-drawn, because a push button ignores its colour requests and the
     // program's buttons are light yellow.
     case ControlKind::Button: return {"BUTTON", BS_OWNERDRAW | WS_TABSTOP};
@@ -61,6 +67,13 @@ void UseClassicLook(HWND hwnd) {
 
 bool HasMouseEvents(ControlKind kind) {
   return kind == ControlKind::Label || kind == ControlKind::PictureBox || kind == ControlKind::Image;
+}
+
+// The controls the program's own subclass serves: mouse events, a frame's
+// inside, a transparent control's background.
+bool HasControlProc(ControlKind kind) {
+  return HasMouseEvents(kind) || kind == ControlKind::Frame || kind == ControlKind::CheckBox ||
+         kind == ControlKind::OptionButton;
 }
 
 // Where a contained control sits: its container's origin plus its own.
@@ -102,7 +115,6 @@ Win32ControlPeer::~Win32ControlPeer() {
   form_.Detach(this);
   if (hwnd_) DestroyWindow(hwnd_);
   if (brush_) DeleteObject(brush_);
-  if (behind_) DeleteObject(behind_);
   if (picture) form_.BackgroundChanged();
 }
 
@@ -123,8 +135,15 @@ void Win32ControlPeer::RealizeIfInForm() {
 }
 
 void Win32ControlPeer::Realize() {
-  if (hwnd_) return;
+  if (hwnd_ || failed_) return;
   Create();
+  if (!hwnd_) {
+    // One control without its window must not keep the others from theirs.
+    failed_ = true;
+    GuardEvent("Realize of Formular " + form_.Model().Name(),
+               [&] { Raise(errOutOfMemory, "Unable to create the control " + control_.Name()); });
+    return;
+  }
   form_.Realized(this);
   ApplyValue();
   ApplyItems();
@@ -137,7 +156,7 @@ bool Win32ControlPeer::IsPicture() const {
 }
 
 void Win32ControlPeer::Create() {
-  const WindowKind kind = KindOf(control_.Kind());
+  const WindowKind kind = KindOf(control_);
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
   if (ShownWithContainers(control_)) style |= WS_VISIBLE;
   if (!EnabledWithContainers(control_)) style |= WS_DISABLED;
@@ -147,7 +166,7 @@ void Win32ControlPeer::Create() {
                           r.right - r.left, r.bottom - r.top, form_.hwnd(),
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_.Id())), GetModuleHandleA(nullptr),
                           nullptr);
-  if (!hwnd_) Raise(errOutOfMemory, "Unable to create the control " + control_.Name());
+  if (!hwnd_) return;
   if (control_.Kind() == ControlKind::Label) labelText_ = control_.Caption();
   // Each control lies above those made before it in the form, so a frame
   // lies under the controls it holds and the background picture under all;
@@ -157,8 +176,7 @@ void Win32ControlPeer::Create() {
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.System().FontOf(control_.Font())), FALSE);
   if (control_.Kind() == ControlKind::CheckBox || control_.Kind() == ControlKind::OptionButton)
     UseClassicLook(hwnd_);
-  if (HasMouseEvents(control_.Kind())) SetSubclass(hwnd_, MouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
-  if (control_.Kind() == ControlKind::Frame) SetSubclass(hwnd_, FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (HasControlProc(control_.Kind())) SetSubclass(hwnd_, ControlProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 // ---------------------------------------------------------------------------
@@ -221,6 +239,9 @@ void Win32ControlPeer::ApplyCaption() {
   echo_ = true;
   SetWindowTextA(hwnd_, control_.Caption().c_str());
   echo_ = false;
+  // A button paints its new text at once, over the old one where it fills
+  // nothing: the background is painted again under both.
+  if (control_.Transparent()) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 // The clock's labels change every second, and under Wine each window call
@@ -383,16 +404,19 @@ void Win32ControlPeer::OnNotify(const NMHDR& header) {
 }
 
 // ---------------------------------------------------------------------------
-// The mouse on labels and pictures, with the button and keys in the
-// runtime's numbering and the position in twips.
+// The program's subclass of its controls: the mouse on labels and pictures,
+// with the button and keys in the runtime's numbering and the position in
+// twips; and the backgrounds the controls do not paint themselves.
 
-LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                             DWORD_PTR self) {
+LRESULT CALLBACK Win32ControlPeer::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR self) {
   auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
   if (message == WM_NCDESTROY) {
-    RemoveSubclass(hwnd, MouseProc, 0);
+    RemoveSubclass(hwnd, ControlProc, 0);
     return DefSubclass(hwnd, message, wParam, lParam);
   }
+  if (message == WM_ERASEBKGND && peer->OnEraseBackground(reinterpret_cast<HDC>(wParam))) return TRUE;
+  if (!HasMouseEvents(peer->control_.Kind())) return DefSubclass(hwnd, message, wParam, lParam);
   // The window is looked up again after the event: a handler may unload
   // the form, taking this control's window along.
   Form& form = peer->form_.Model();
@@ -418,16 +442,18 @@ LRESULT CALLBACK Win32ControlPeer::MouseProc(HWND hwnd, UINT message, WPARAM wPa
 
 // A group box paints its border and caption but not its inside, and the form
 // does not paint under its children: the frame fills itself with its back
-// colour first.
-LRESULT CALLBACK Win32ControlPeer::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                             DWORD_PTR self) {
-  if (message == WM_NCDESTROY) RemoveSubclass(hwnd, FrameProc, 0);
-  if (message != WM_ERASEBKGND) return DefSubclass(hwnd, message, wParam, lParam);
-  auto* peer = reinterpret_cast<Win32ControlPeer*>(self);
-  RECT r;
-  GetClientRect(hwnd, &r);
-  FillRect(reinterpret_cast<HDC>(wParam), &r, peer->brush_);
-  return TRUE;
+// colour first. A transparent control gets what lies behind it. False when
+// the control erases as it always does.
+bool Win32ControlPeer::OnEraseBackground(HDC dc) {
+  if (control_.Kind() == ControlKind::Frame) {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    FillRect(dc, &r, brush_);
+    return true;
+  }
+  if (!control_.Transparent() || IsPicture()) return false;
+  PaintBackground(dc);
+  return true;
 }
 
 void Win32ControlPeer::OnMouse(UINT message, WPARAM keys, LPARAM position) {

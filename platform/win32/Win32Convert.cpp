@@ -45,6 +45,19 @@ SystemTime ToRecord(const SYSTEMTIME& st) {
   return r;
 }
 
+SYSTEMTIME FromRecord(const SystemTime& r) {
+  SYSTEMTIME st{};
+  st.wYear = r.wYear;
+  st.wMonth = r.wMonth;
+  st.wDayOfWeek = r.wDayOfWeek;
+  st.wDay = r.wDay;
+  st.wHour = r.wHour;
+  st.wMinute = r.wMinute;
+  st.wSecond = r.wSecond;
+  st.wMilliseconds = r.wMilliseconds;
+  return st;
+}
+
 long FileErrorNumber(DWORD windowsError) {
   switch (windowsError) {
     case ERROR_FILE_NOT_FOUND: return errFileNotFound;
@@ -71,6 +84,14 @@ std::string WindowsMessage(DWORD windowsError) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();
   return text;
+}
+
+void RaiseRefusal(DWORD windowsError) {
+  // Without the system-time privilege the system answers 1314; an ordinary
+  // user meets that, so it reads as the familiar "Permission denied".
+  if (windowsError == ERROR_PRIVILEGE_NOT_HELD || windowsError == ERROR_ACCESS_DENIED) Raise(errPermissionDenied);
+  const std::string message = WindowsMessage(windowsError);
+  Raise(errInvalidCall, message.empty() ? ErrorDescription(errInvalidCall) : message);
 }
 
 int MouseShift(WPARAM keys) {

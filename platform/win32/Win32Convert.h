@@ -14,7 +14,9 @@ namespace tavrel {
 // To the millisecond, both ways.
 SYSTEMTIME ToSystemTime(DateTime value);
 DateTime FromSystemTime(const SYSTEMTIME& st);
+// The record's SYSTEMTIME-shaped fields, field by field, both ways.
 SystemTime ToRecord(const SYSTEMTIME& st);
+SYSTEMTIME FromRecord(const SystemTime& r);
 
 // The run-time error number a failed file call stands for.
 long FileErrorNumber(DWORD windowsError);
@@ -22,6 +24,11 @@ long FileErrorNumber(DWORD windowsError);
 // The system's message text for a Windows error code, without the trailing
 // line break; "" when it has none.
 std::string WindowsMessage(DWORD windowsError);
+
+// Raises the run-time error of a change the system refused with this
+// error code: errPermissionDenied for a missing privilege or right,
+// errInvalidCall with the system's message otherwise.
+[[noreturn]] void RaiseRefusal(DWORD windowsError);
 
 // The keys and buttons of a mouse message's wParam in the runtime's
 // numbering (vbShiftMask ..., vbLeftButton ...).

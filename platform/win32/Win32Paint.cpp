@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include "platform/win32/Win32Compat.h"
+
 namespace tavrel {
 namespace {
 
@@ -112,7 +114,8 @@ bool Win32WindowSystem::DrawPicture(HDC dc, int id, const RECT& r) {
     SetBkColor(dc, back);
     SetStretchBltMode(dc, mode);
   } else {
-    SetStretchBltMode(dc, HALFTONE);
+    // Halftone stretching wants the brush origin set after it.
+    SetStretchBltMode(dc, compat::SmoothStretchMode());
     SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, r.left, r.top, width, height, memory, 0, 0, use->width, use->height, SRCCOPY);
   }
@@ -158,7 +161,6 @@ void Win32FormPeer::PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* a
 }
 
 void Win32FormPeer::BackgroundChanged() {
-  ++backgroundGeneration_;
   for (Win32ControlPeer* peer : order_) peer->ApplyBackground();
 }
 
@@ -167,38 +169,27 @@ void Win32FormPeer::BackgroundChanged() {
 
 HBRUSH Win32ControlPeer::OnCtlColor(HDC dc) {
   SetTextColor(dc, ToColorRef(control_.ForeColor()));
+  // A transparent control's background is painted when it is erased
+  // (PaintBackground); the control fills nothing itself.
   if (control_.Transparent()) {
     SetBkMode(dc, TRANSPARENT);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    return TransparentBrush();
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   }
   SetBkColor(dc, ToColorRef(control_.BackColor()));
   return brush_;
 }
 
-// What lies behind the control, painted once into a bitmap and used as the
-// brush the control fills its background with: text and check marks then
-// stand on the picture as if the control had no background at all.
-HBRUSH Win32ControlPeer::TransparentBrush() {
-  if (behind_ && behindGeneration_ == form_.BackgroundGeneration()) return behind_;
-  if (behind_) DeleteObject(behind_);
-  behind_ = nullptr;
+// What lies behind a transparent control, drawn straight into its
+// background when it is erased: text and check marks then stand on the
+// picture as if the control had no background at all. Not through a
+// pattern brush of that picture: Windows 9x takes only the top left 8x8
+// pixels of a pattern and tiles them.
+void Win32ControlPeer::PaintBackground(HDC dc) {
   const RECT r = FormRect();
-  const int width = std::max<int>(1, r.right - r.left), height = std::max<int>(1, r.bottom - r.top);
-  HDC screen = GetDC(hwnd_);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  SetViewportOrgEx(memory, -r.left, -r.top, nullptr);
-  form_.PaintBehind(memory, r, this);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(hwnd_, screen);
-  // The brush keeps its own copy of the pattern.
-  behind_ = CreatePatternBrush(bitmap);
-  DeleteObject(bitmap);
-  behindGeneration_ = form_.BackgroundGeneration();
-  return behind_;
+  POINT origin;
+  SetViewportOrgEx(dc, -r.left, -r.top, &origin);
+  form_.PaintBehind(dc, r, this);
+  SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
 }
 
 void Win32ControlPeer::OnDrawItem(const DRAWITEMSTRUCT& item) {

@@ -1,4 +1,5 @@
-// The registry: string and number values below the five roots. Missing keys
+// The registry: string, number and binary values below the five roots, and
+// the names of a key's sub-keys. Missing keys
 // and values, and refused writes, are run-time errors the callers trap; the
 // messages match the ones the scripting shell object gave for the same
 // failures.
@@ -65,16 +66,28 @@ void Set(HKEY key, const std::string& name, DWORD type, const void* data, DWORD 
 
 }  // namespace
 
-RegValue Win32Registry::Read(RegRoot root, const std::string& key, const std::string& name) {
+namespace {
+
+// A value's type and bytes, with room for a terminator the writer left out.
+std::vector<BYTE> QueryValue(RegRoot root, const std::string& key, const std::string& name, DWORD& type,
+                             DWORD& size) {
   RegKey k;
   Open(root, key, KEY_QUERY_VALUE, k, kCannotRead);
-  DWORD type = 0;
-  DWORD size = 0;
+  size = 0;
   if (RegQueryValueExA(k.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
     Raise(errRegistryAccess, kCannotRead);
-  std::vector<BYTE> data(size + 2, 0);  // room for a terminator the writer left out
+  std::vector<BYTE> data(size + 2, 0);
   if (RegQueryValueExA(k.get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
     Raise(errRegistryAccess, kCannotRead);
+  return data;
+}
+
+}  // namespace
+
+RegValue Win32Registry::Read(RegRoot root, const std::string& key, const std::string& name) {
+  DWORD type = 0;
+  DWORD size = 0;
+  const std::vector<BYTE> data = QueryValue(root, key, name, type, size);
 
   RegValue value;
   switch (type) {
@@ -94,6 +107,37 @@ RegValue Win32Registry::Read(RegRoot root, const std::string& key, const std::st
       Raise(errTypeMismatch);
   }
   return value;
+}
+
+std::string Win32Registry::ReadBinary(RegRoot root, const std::string& key, const std::string& name) {
+  DWORD type = 0;
+  DWORD size = 0;
+  const std::vector<BYTE> data = QueryValue(root, key, name, type, size);
+  if (type != REG_BINARY) Raise(errTypeMismatch);
+  return std::string(reinterpret_cast<const char*>(data.data()), size);
+}
+
+void Win32Registry::WriteBinary(RegRoot root, const std::string& key, const std::string& name,
+                                const std::string& bytes) {
+  RegKey k;
+  Create(root, key, k);
+  Set(k.get(), name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+std::vector<std::string> Win32Registry::SubKeys(RegRoot root, const std::string& key) {
+  RegKey k;
+  Open(root, key, KEY_ENUMERATE_SUB_KEYS, k, kCannotRead);
+  std::vector<std::string> names;
+  for (DWORD index = 0;; ++index) {
+    // A key's name has at most 255 characters.
+    char name[256];
+    DWORD length = sizeof name;
+    const LONG result = RegEnumKeyExA(k.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) Raise(errRegistryAccess, kCannotRead);
+    names.emplace_back(name, length);
+  }
+  return names;
 }
 
 void Win32Registry::WriteString(RegRoot root, const std::string& key, const std::string& name,

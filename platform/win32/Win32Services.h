@@ -46,6 +46,10 @@ class Win32Registry : public IRegistry {
                    const std::string& text) override;
   void WriteDword(RegRoot root, const std::string& key, const std::string& name,
                   uint32_t number) override;
+  std::string ReadBinary(RegRoot root, const std::string& key, const std::string& name) override;
+  void WriteBinary(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& bytes) override;
+  std::vector<std::string> SubKeys(RegRoot root, const std::string& key) override;
   void DeleteValue(RegRoot root, const std::string& key, const std::string& name) override;
   void DeleteKey(RegRoot root, const std::string& key) override;
 };
@@ -96,6 +100,8 @@ class Win32Locale : public ILocale {
 class Win32TimeZone : public ITimeZone {
  public:
   uint32_t Read(TimeZoneInformation& info) override;
+  void Write(const TimeZoneInformation& info) override;
+  void BroadcastSettingChange() override;
 };
 
 class Win32Process : public IProcess {

@@ -1,6 +1,6 @@
 // What the system says about the user, the machine, its folders, version
-// and language, the locale-aware conversions of dates, times and numbers,
-// and the time-zone record.
+// and language, and the locale-aware conversions of dates, times and
+// numbers.
 #include <vector>
 
 #include "platform/win32/Win32Services.h"
@@ -104,25 +104,6 @@ char Win32Locale::DecimalSeparator() {
   char buffer[8] = {};
   if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, sizeof buffer) || !buffer[0]) return '.';
   return buffer[0];
-}
-
-// ---------------------------------------------------------------------------
-
-uint32_t Win32TimeZone::Read(TimeZoneInformation& info) {
-  TIME_ZONE_INFORMATION tz{};
-  const DWORD result = GetTimeZoneInformation(&tz);
-  if (result == TIME_ZONE_ID_INVALID) return result;
-  info.Bias = tz.Bias;
-  info.StandardBias = tz.StandardBias;
-  info.DaylightBias = tz.DaylightBias;
-  info.StandardDate = ToRecord(tz.StandardDate);
-  info.DaylightDate = ToRecord(tz.DaylightDate);
-  static_assert(sizeof info.StandardName == sizeof tz.StandardName, "TIME_ZONE_INFORMATION layout");
-  for (int i = 0; i < 32; ++i) {
-    info.StandardName[i] = static_cast<char16_t>(tz.StandardName[i]);
-    info.DaylightName[i] = static_cast<char16_t>(tz.DaylightName[i]);
-  }
-  return result;
 }
 
 }  // namespace tavrel

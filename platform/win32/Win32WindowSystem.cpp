@@ -50,9 +50,10 @@ HFONT Win32WindowSystem::FontOf(const Font& font) {
   const auto key = std::make_tuple(font.name, font.size, font.bold);
   const auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
+  const std::string face = compat::InstalledFace(font.name);
   HFONT handle = CreateFontA(-MulDiv(font.size, dpi_, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, font.name.c_str());
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, compat::FontQuality(),
+                             DEFAULT_PITCH | FF_SWISS, face.c_str());
   fonts_[key] = handle;
   return handle;
 }
@@ -76,7 +77,7 @@ HCURSOR Win32WindowSystem::CursorOf(MousePointer pointer) {
     case MousePointer::Arrow: return LoadCursorA(nullptr, IDC_ARROW);
     case MousePointer::Hourglass: return LoadCursorA(nullptr, IDC_WAIT);
     case MousePointer::ArrowQuestion: return LoadCursorA(nullptr, IDC_HELP);
-    case MousePointer::Hand: return LoadCursorA(nullptr, IDC_HAND);
+    case MousePointer::Hand: return compat::HandCursor();
     case MousePointer::Default: break;
   }
   return nullptr;
@@ -124,9 +125,9 @@ int Win32WindowSystem::PopupMenu(Form& owner, const std::vector<MenuItem>& items
 void Win32WindowSystem::RegisterClasses() {
   if (registered_) return;
   registered_ = true;
-  // The date picker and the tooltips live in the common controls.
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  // The date picker and the tooltips live in the common controls; a control
+  // whose class is missing all the same is reported when it is made.
+  commonControls_ = compat::InitCommonControls(ICC_DATE_CLASSES | ICC_WIN95_CLASSES);
 
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA form{};
@@ -174,8 +175,17 @@ void Win32WindowSystem::DoEvents() {
   }
 }
 
-void Win32WindowSystem::WaitForEvents(unsigned ms) {
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+// Every message but raw input (XP), which Windows 2000 and earlier refuse
+// to wait for: there the wait would fail at once, every time.
+const DWORD Win32WindowSystem::kWakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER |
+                                           QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+
+void Win32WindowSystem::WaitForEvents(unsigned ms) { WaitForEventsWith(ms, MsgWaitForMultipleObjects); }
+
+void Win32WindowSystem::WaitForEventsWith(unsigned ms, WaitFunction wait) {
+  // A wait that fails returns at once; the callers wait in a loop, which
+  // must not turn into a busy one.
+  if (wait(0, nullptr, FALSE, ms, kWakeMask) == WAIT_FAILED) Sleep(ms);
   DoEvents();
 }
 
@@ -218,14 +228,9 @@ long Win32WindowSystem::ScreenHeightTwips() { return ToTwips(GetSystemMetrics(SM
 // Windows 98 and 2000 on know several screens; 95 and NT 4.0 answer 0 for
 // the virtual screen and have the main one only.
 Rect Win32WindowSystem::DesktopTwips() {
-  int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  if (width <= 0 || height <= 0) {
-    left = top = 0;
-    width = GetSystemMetrics(SM_CXSCREEN);
-    height = GetSystemMetrics(SM_CYSCREEN);
-  }
-  return Rect{ToTwips(left), ToTwips(top), ToTwips(width), ToTwips(height)};
+  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  compat::VirtualScreen(r);
+  return Rect{ToTwips(r.left), ToTwips(r.top), ToTwips(r.right - r.left), ToTwips(r.bottom - r.top)};
 }
 
 int Win32WindowSystem::ToPixels(long twips) const { return MulDiv(twips, dpi_, 1440); }
@@ -233,15 +238,16 @@ int Win32WindowSystem::ToPixels(long twips) const { return MulDiv(twips, dpi_, 1
 long Win32WindowSystem::ToTwips(int pixels) const { return MulDiv(pixels, 1440, dpi_); }
 
 // ---------------------------------------------------------------------------
-// Timers tick on a message-only window, so they run whether or not any form
-// exists or is visible.
+// Timers tick on a window of their own, so they run whether or not any form
+// exists or is visible. A hidden top-level window without owner: every
+// version has it, while message-only windows came with Windows 2000.
 
 HWND Win32WindowSystem::TimerWindow() {
   if (!timerWindow_) {
     RegisterClasses();
-    timerWindow_ = CreateWindowExA(0, kTimerWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   GetModuleHandleA(nullptr), this);
-    SetWindowLongPtrA(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    timerWindow_ = CreateWindowExA(WS_EX_TOOLWINDOW, kTimerWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), this);
+    if (timerWindow_) SetWindowLongPtrA(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   return timerWindow_;
 }
@@ -277,10 +283,15 @@ Win32TimerPeer::Win32TimerPeer(Win32WindowSystem& system, Timer& timer)
 
 Win32TimerPeer::~Win32TimerPeer() { system_.RemoveTimer(id_); }
 
+// SetTimer without a window would ignore the ID and make a new timer at
+// every call, one that no window receives: without its window (the system
+// is out of window memory) the timer waits for the next change.
 void Win32TimerPeer::Update() {
+  HWND window = system_.TimerWindow();
+  if (!window) return;
   if (timer_.Enabled() && timer_.Interval() > 0)
-    SetTimer(system_.TimerWindow(), id_, static_cast<UINT>(timer_.Interval()), nullptr);
-  else if (HWND window = system_.TimerWindow())
+    SetTimer(window, id_, static_cast<UINT>(timer_.Interval()), nullptr);
+  else
     KillTimer(window, id_);
 }
 

@@ -35,6 +35,11 @@ class Win32WindowSystem : public IWindowSystem {
   int MessageBox(const std::string& text, const std::string& title, long style) override;
   void DoEvents() override;
   void WaitForEvents(unsigned ms) override;
+  // WaitForEvents with another wait than MsgWaitForMultipleObjects (tests).
+  using WaitFunction = DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD, DWORD);
+  void WaitForEventsWith(unsigned ms, WaitFunction wait);
+  // The messages a wait wakes up for, as every version knows them.
+  static const DWORD kWakeMask;
   WindowHandle DesktopWindow() override;
   long ScreenWidthTwips() override;
   long ScreenHeightTwips() override;
@@ -69,7 +74,10 @@ class Win32WindowSystem : public IWindowSystem {
   // WM_QUIT, which is left in the queue for the outer loop.
   bool PumpOne();
 
-  // Timers.
+  // Whether the common controls took the program's classes.
+  bool CommonControlsReady() const { return commonControls_; }
+
+  // Timers: their window, null when it cannot be made.
   HWND TimerWindow();
   UINT_PTR AddTimer(Win32TimerPeer* peer);
   void RemoveTimer(UINT_PTR id);
@@ -88,6 +96,7 @@ class Win32WindowSystem : public IWindowSystem {
 
   int dpi_ = 96;
   bool registered_ = false;
+  bool commonControls_ = false;
   HWND timerWindow_ = nullptr;
   UINT_PTR nextTimerId_ = 1;
   std::map<UINT_PTR, Win32TimerPeer*> timers_;
@@ -129,9 +138,8 @@ class Win32FormPeer : public FormPeer {
   // a DC whose origin is the form's: the back colour, the form's picture and
   // every picture control made before `above`.
   void PaintBehind(HDC dc, const RECT& r, const Win32ControlPeer* above);
-  // Counts changes of what the pictures show, so that transparent controls
-  // know when to repaint their backgrounds.
-  unsigned BackgroundGeneration() const { return backgroundGeneration_; }
+  // What the pictures show changed: transparent controls repaint their
+  // backgrounds.
   void BackgroundChanged();
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -161,7 +169,6 @@ class Win32FormPeer : public FormPeer {
   HBRUSH brush_ = nullptr;
   bool pressedOnBackground_ = false;
   bool realizePosted_ = false;
-  unsigned backgroundGeneration_ = 1;
   std::map<HWND, Win32ControlPeer*> children_;  // those with a window
   std::vector<Win32ControlPeer*> order_;  // creation order: bottom to top
 };
@@ -188,7 +195,8 @@ class Win32ControlPeer : public ControlPeer {
   void OnMouse(UINT message, WPARAM keys, LPARAM position);
 
   // Makes the control's window: once the control lies in the form's
-  // window, or at once.
+  // window, or at once. A window that cannot be made (its class is
+  // missing) is reported once; the control then stays without one.
   void RealizeIfInForm();
   void Realize();
   void ApplyBounds();
@@ -197,10 +205,9 @@ class Win32ControlPeer : public ControlPeer {
   void ApplyBackground();
 
  private:
-  static LRESULT CALLBACK MouseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR id, DWORD_PTR self);
-  static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self);
+  bool OnEraseBackground(HDC dc);
   bool LiesInForm() const;
   void Create();
   void ApplyCaption();
@@ -212,7 +219,7 @@ class Win32ControlPeer : public ControlPeer {
   void ApplyToolTip();
   void ApplyColors();
   void ApplyFont();
-  HBRUSH TransparentBrush();
+  void PaintBackground(HDC dc);
   void DrawButton(const DRAWITEMSTRUCT& item);
   void DrawPicture(const DRAWITEMSTRUCT& item);
   std::string WindowText() const;
@@ -221,9 +228,7 @@ class Win32ControlPeer : public ControlPeer {
   Control& control_;
   HWND hwnd_ = nullptr;
   HBRUSH brush_ = nullptr;
-  // A transparent control's background: what lies behind it, as a brush.
-  HBRUSH behind_ = nullptr;
-  unsigned behindGeneration_ = 0;
+  bool failed_ = false;      // its window could not be made; reported once
   bool echo_ = false;        // our own change is on its way back as a notification
   bool hasToolTip_ = false;
   std::string labelText_;  // a label's text as its window has it

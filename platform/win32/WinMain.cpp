@@ -5,12 +5,12 @@
 #include "app/A_Tavrel_Main.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32WindowSystem.h"
+#include "platform/win32/Win32Compat.h"
 #include "support/Globals.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   tavrel::ClaimInstanceMutex();
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  tavrel::compat::PretendMissingFromEnvironment();
   tavrel::InstallWin32Platform();
   try {
     tavrel::Main();

@@ -10,7 +10,7 @@ namespace tavrel {
 // window whose control ID is its number in app/ControlIds.h.
 constexpr const char* kFormWindowClass = "A_Tavrel_Form";
 
-// The hidden message-only window that receives the timers' ticks.
+// The hidden top-level window that receives the timers' ticks.
 constexpr const char* kTimerWindowClass = "A_Tavrel_Timers";
 
 }  // namespace tavrel

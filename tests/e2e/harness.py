@@ -196,6 +196,7 @@ class Wine:
         # managed window.
         self.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
                   "/d", "N", "/f"], tag="managed")
+        self.run([os.path.join(SOURCE_DIR, "tests", "win32", "wine-fonts.sh")], tag="fonts")
 
     def run(self, args, timeout=60, tag="cmd", cwd=None):
         """Runs a command to its end; returns (exit code, output)."""
@@ -241,6 +242,14 @@ class Wine:
 
 # ---------------------------------------------------------------------------
 # Web pages
+
+
+def closed_port_url():
+    """A base address on 127.0.0.1 where nothing listens: every connection
+    is refused at once."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return "http://127.0.0.1:%d" % s.getsockname()[1]
 
 
 # A page answer that promises a long body, sends a little of it and then
@@ -346,6 +355,13 @@ class Tavrel:
         self.ids = control_ids()
         self.process = None
         self.windows_pid = None
+        # The Windows version Wine reports to the program ("win98", "nt40",
+        # "win2k"), and the features the program is to do without
+        # (compat::PretendMissingFromEnvironment: "all", "Tahoma" ...);
+        # both for the next start.
+        self.windows_version = None
+        self.pretend_missing = None
+        self._version_set = False
         self._shots = 0
         self._starts = 0
         if not installed_root:
@@ -402,6 +418,11 @@ class Tavrel:
         pid_file = os.path.join(self.work_dir, "program-%d.pid" % self._starts)
         exe = os.path.join(self.program_dir, "A_Tavrel.exe")
         self.wine.env.pop("TAVREL_PID", None)
+        self._set_windows_version()
+        if self.pretend_missing:
+            self.wine.env["TAVREL_PRETEND_MISSING"] = self.pretend_missing
+        else:
+            self.wine.env.pop("TAVREL_PRETEND_MISSING", None)
         self.process = self.wine.start(["wine", DRIVER, "run", windows_path(pid_file), windows_path(exe)],
                                        tag="A_Tavrel", cwd=self.program_dir)
         deadline = time.monotonic() + 60
@@ -412,6 +433,15 @@ class Tavrel:
         with open(pid_file) as f:
             self.windows_pid = int(f.read().split()[0])
         self.wine.env["TAVREL_PID"] = str(self.windows_pid)
+
+    APP_DEFAULTS = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\A_Tavrel.exe"
+
+    def _set_windows_version(self):
+        """Wine's per-program setting, for A_Tavrel.exe only (the driver
+        and the other tools keep the prefix's version)."""
+        if self.windows_version:
+            self.wine.reg_add(self.APP_DEFAULTS, "Version", self.windows_version)
+            self._version_set = True
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -424,7 +454,11 @@ class Tavrel:
             return None
 
     def stop(self):
-        """Ends the program if it still runs, politely first."""
+        """Ends the program if it still runs, politely first; the next
+        program started in the prefix reports Wine's own version again."""
+        if self._version_set:
+            self._version_set = False
+            self.wine.run(["wine", "reg", "delete", self.APP_DEFAULTS, "/f", REG_VIEW], tag="reg-delete")
         if not self.running():
             return
         self.driver("close", check=False)

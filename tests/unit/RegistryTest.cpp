@@ -3,6 +3,7 @@
 // from the error log's side (what a failure leaves behind, and that it never
 // shows a box).
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -152,6 +153,36 @@ TEST_F(RegistryTest, MalformedPathsAreReportedNotWritten) {
   ExpectQuietReport("CreateKey", "HKEY_LOCAL_MACHINE\\Software\\\\\\\r\nv3\r\n");
   EXPECT_FALSE(sys.registry.KeyExists(RegRoot::CurrentUser, "Software"));
   EXPECT_FALSE(sys.registry.KeyExists(RegRoot::LocalMachine, "Software"));
+}
+
+// The number of the run-time error a registry call raises; 0 when none.
+long RefusalOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+// The same rules as the Windows registry's (tests/win32/RegistryTest.cpp).
+TEST_F(RegistryTest, BinaryValuesAndSubKeysFollowTheSystemsRules) {
+  MemoryRegistry& reg = sys.registry;
+  const std::string list = "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+  const std::string key = list + "\\Eastern Standard Time";
+  const std::string bytes("\x2C\x01\x00\x00", 4);
+  reg.WriteBinary(RegRoot::LocalMachine, key, "TZI", bytes);
+  reg.WriteString(RegRoot::LocalMachine, key, "Std", "Eastern Standard Time");
+  reg.WriteString(RegRoot::LocalMachine, list + "\\Central Standard Time\\Dynamic DST", "2007", "x");
+  EXPECT_EQ(bytes, reg.ReadBinary(RegRoot::LocalMachine, list + "\\EASTERN standard time", "tzi"));
+  EXPECT_EQ(errTypeMismatch, RefusalOf([&] { reg.Read(RegRoot::LocalMachine, key, "TZI"); }));
+  EXPECT_EQ(errTypeMismatch, RefusalOf([&] { reg.ReadBinary(RegRoot::LocalMachine, key, "Std"); }));
+  EXPECT_EQ((std::vector<std::string>{"Central Standard Time", "Eastern Standard Time"}),
+            reg.SubKeys(RegRoot::LocalMachine, list));
+  EXPECT_EQ(errRegistryAccess, RefusalOf([&] { reg.SubKeys(RegRoot::LocalMachine, list + "\\Missing"); }));
+  reg.readOnlyRoots = {RegRoot::LocalMachine};
+  EXPECT_EQ(errRegistryAccess, RefusalOf([&] { reg.WriteBinary(RegRoot::LocalMachine, key, "TZI", ""); }));
+  EXPECT_EQ(bytes, reg.ReadBinary(RegRoot::LocalMachine, key, "TZI"));
 }
 
 TEST_F(RegistryTest, RefusedWritesLeaveTheRegistryAsItWas) {

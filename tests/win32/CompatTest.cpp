@@ -27,20 +27,6 @@ namespace {
 
 using compat::Feature;
 
-// The feature counts as missing while this lives.
-class Pretend {
- public:
-  explicit Pretend(Feature feature, bool missing = true) : feature_(feature) {
-    compat::PretendMissing(feature, missing);
-  }
-  ~Pretend() { compat::PretendMissing(feature_, false); }
-  Pretend(const Pretend&) = delete;
-  Pretend& operator=(const Pretend&) = delete;
-
- private:
-  Feature feature_;
-};
-
 // ---------------------------------------------------------------------------
 // Names and datagrams with Winsock 1.1 only.
 

@@ -3,13 +3,13 @@
 // depth, without alpha blending; an opaque one covers its rectangle.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <set>
 
 #include "app/PictureIds.h"
 #include "platform/Forms.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32WindowSystem.h"
+#include "Win32TestSupport.h"
 
 namespace tavrel {
 namespace {
@@ -17,48 +17,6 @@ namespace {
 constexpr COLORREF kGreen = RGB(0, 200, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 200);
 constexpr COLORREF kKey = RGB(255, 0, 255);
-
-// A 32-bit drawing surface filled with one colour, read pixel by pixel.
-class Canvas {
- public:
-  Canvas(int width, int height, COLORREF ground) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<const std::uint32_t*>(bits);
-    old_ = SelectObject(dc_, bitmap_);
-    HBRUSH brush = CreateSolidBrush(ground);
-    const RECT all{0, 0, width, height};
-    FillRect(dc_, &all, brush);
-    DeleteObject(brush);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  RECT All() const { return RECT{0, 0, width_, height_}; }
-  COLORREF At(int x, int y) const {
-    GdiFlush();
-    const std::uint32_t v = bits_[y * width_ + x];
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-  }
-
- private:
-  int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  const std::uint32_t* bits_ = nullptr;
-};
 
 struct Coverage {
   int clear = 0, covered = 0, mixed = 0, key = 0;

@@ -90,6 +90,27 @@ TEST_F(RegistryTest, KeyWithSubKeysIsNotDeleted) {
             errRegistryAccess);
 }
 
+// The zone list's TZI values: bytes both ways, NULs included, and a value
+// of the other kind refused by each reader.
+TEST_F(RegistryTest, BinaryRoundTripIsStoredAsRegBinaryAndKeepsItsNuls) {
+  const std::string bytes("\x2C\x01\x00\x00\xC4\xFF\xFF\xFF\x00", 9);
+  reg.WriteBinary(RegRoot::CurrentUser, kKey, "TZI", bytes);
+  EXPECT_EQ(TypeOf("TZI"), static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(reg.ReadBinary(RegRoot::CurrentUser, kKey, "TZI"), bytes);
+  EXPECT_EQ(ErrorOf([&] { reg.Read(RegRoot::CurrentUser, kKey, "TZI"); }), errTypeMismatch);
+  reg.WriteString(RegRoot::CurrentUser, kKey, "Std", "Eastern Standard Time");
+  EXPECT_EQ(ErrorOf([&] { reg.ReadBinary(RegRoot::CurrentUser, kKey, "Std"); }), errTypeMismatch);
+  EXPECT_EQ(ErrorOf([&] { reg.ReadBinary(RegRoot::CurrentUser, kKey, "Nothing"); }), errRegistryAccess);
+}
+
+TEST_F(RegistryTest, SubKeysAreListedAsSpelled) {
+  reg.WriteString(RegRoot::CurrentUser, std::string(kKey) + "\\Sub", "Std", "x");
+  EXPECT_EQ(reg.SubKeys(RegRoot::CurrentUser, kKey), std::vector<std::string>{"Sub"});
+  EXPECT_TRUE(reg.SubKeys(RegRoot::CurrentUser, std::string(kKey) + "\\Sub").empty());
+  EXPECT_EQ(ErrorOf([&] { reg.SubKeys(RegRoot::CurrentUser, std::string(kKey) + "\\Missing"); }),
+            errRegistryAccess);
+}
+
 TEST_F(RegistryTest, MachineWideKeysAreWritableInTheTestPrefix) {
   const std::string key = "Software\\VRN\\TavrelWin32Test";
   reg.WriteString(RegRoot::LocalMachine, key, "ProgramVersion", "3.10.1");

@@ -1,14 +1,18 @@
 // Helpers of the Windows tests: a scratch folder under the system's temp
-// folder, a scratch registry key, and the question whether we run on Wine.
+// folder, a scratch registry key, the question whether we run on Wine, a
+// feature the program does without for a while, and a drawing surface whose
+// pixels a test reads.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace tavrel {
@@ -48,6 +52,62 @@ class ScratchFolder {
 
  private:
   std::string path_;
+};
+
+// The feature counts as missing while this lives.
+class Pretend {
+ public:
+  explicit Pretend(compat::Feature feature, bool missing = true) : feature_(feature) {
+    compat::PretendMissing(feature, missing);
+  }
+  ~Pretend() { compat::PretendMissing(feature_, false); }
+  Pretend(const Pretend&) = delete;
+  Pretend& operator=(const Pretend&) = delete;
+
+ private:
+  compat::Feature feature_;
+};
+
+// A 32-bit drawing surface filled with one colour, read pixel by pixel.
+class Canvas {
+ public:
+  Canvas(int width, int height, COLORREF ground) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<const std::uint32_t*>(bits);
+    old_ = SelectObject(dc_, bitmap_);
+    HBRUSH brush = CreateSolidBrush(ground);
+    const RECT all{0, 0, width, height};
+    FillRect(dc_, &all, brush);
+    DeleteObject(brush);
+  }
+  ~Canvas() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC dc() const { return dc_; }
+  RECT All() const { return RECT{0, 0, width_, height_}; }
+  COLORREF At(int x, int y) const {
+    GdiFlush();
+    const std::uint32_t v = bits_[y * width_ + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  const std::uint32_t* bits_ = nullptr;
 };
 
 }  // namespace tavrel

@@ -54,6 +54,7 @@ case "${1:-}" in
     # Without a window manager on the display, Wine waits two seconds for
     # one at every hide of a managed window; unmanaged windows need none.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1
+    "$(dirname "$0")/wine-fonts.sh"
     # Wine maps \\server\share to dosdevices/unc/server/share: a share of
     # the prefix's own for the tests of UNC paths.
     mkdir -p "$WINEPREFIX/dosdevices/unc/tavrelhost/share"
