@@ -12,7 +12,7 @@ to. Prints every offending function with its instructions and exits 1; the
 few functions that run such an instruction only after asking the processor
 whether it has it are listed in ALLOWED with the reason.
 
-  check-processor-floor.py [--floor i486|i586] EXE MAP [OBJDUMP]
+  check_processor.py [--floor i486|i586] EXE MAP [OBJDUMP]
 """
 
 import argparse
@@ -243,13 +243,13 @@ def function_of(piece, address, symbols, local):
     return "(a function whose name the object does not keep)"
 
 
-def main():
+def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--floor", choices=("i486", "i586"), default="i486")
     parser.add_argument("exe")
     parser.add_argument("map")
     parser.add_argument("objdump", nargs="?", default="i686-w64-mingw32-objdump")
-    args = parser.parse_args()
+    args = parser.parse_args(argv)
     cxxfilt = re.sub(r"objdump$", "c++filt", args.objdump)
     local = LocalSymbols(args.objdump)
 
@@ -258,8 +258,8 @@ def main():
         return 1
     code, symbols = read_map(args.map, code_outputs_of(args.exe, args.objdump))
     instructions = code_instructions(args.exe, args.objdump, code)
-    if len(instructions) < 100:
-        print("only %d instructions found in the map's code: wrong map?" % len(instructions))
+    if not instructions:
+        print("no instructions in the code the map names: the map of another program?")
         return 1
 
     offending = {}
