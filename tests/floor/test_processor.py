@@ -82,9 +82,14 @@ class ProcessorFloorTest(unittest.TestCase):
               *" -h "*) cat '%s' ;;
               *) cat '%s' ;;
             esac
-            """) % (os.path.join(self.folder, "headers.txt"), os.path.join(self.folder, "listing.txt")), True)
-        self.write("i686-w64-mingw32-c++filt", "#!/bin/sh\nsed 's/^_ZN6tavrel16LongFunctionNameEv$/tavrel::LongFunctionName()/;"
-                   "s/^_ZNSt12_GLOBAL__N_112__x86_rdrandEPv$/std::(anonymous namespace)::__x86_rdrand(void*)/'\n", True)
+            """) % (os.path.join(self.folder, "headers.txt"), os.path.join(self.folder, "listing.txt")),
+            True)
+        # The stand-in demangler knows the two C++ names of the map.
+        self.write("i686-w64-mingw32-c++filt", textwrap.dedent("""\
+            #!/bin/sh
+            sed -e 's/^_ZN6tavrel16LongFunctionNameEv$/tavrel::LongFunctionName()/' \\
+                -e 's/^_ZNSt12_GLOBAL__N_112__x86_rdrandEPv$/std::(anonymous namespace)::__x86_rdrand(void*)/'
+            """), True)
         exe = self.write("program.exe", "")
         map_file = self.write("program.map", textwrap.dedent(MAP))
         return quiet(check_processor.main, ["--floor", floor, exe, map_file, objdump])
@@ -102,7 +107,8 @@ class ProcessorFloorTest(unittest.TestCase):
         self.assertEqual(0, status, out)
 
     def test_a_cmov_fails_naming_its_function_and_object(self):
-        status, out = self.check(self.with_code((0x401012, "cmovne %edx,%eax"), (0x401024, "fcomip %st(1),%st")))
+        status, out = self.check(self.with_code((0x401012, "cmovne %edx,%eax"),
+                                                (0x401024, "fcomip %st(1),%st")))
         self.assertEqual(1, status, out)
         self.assertIn("NEWER THAN I486: parse_sign  [libexample.a(parse.o)]", out)
         self.assertIn("NEWER THAN I486: tavrel::LongFunctionName()  [libtavrel_logic.a(Long.cpp.obj)]", out)
