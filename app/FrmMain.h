@@ -203,6 +203,12 @@ class FrmMain : public Form, public IErrorDisplay {
   // The current tray object, or none; replaced by Make_Popup_Menu.
   std::unique_ptr<frmSysTray> m_frmSysTray;
 
+  // What the tray icon and the options view's result line say when this
+  // process may not set the clock; the line holds some 45 characters in
+  // the narrowest font the window may get.
+  static constexpr const char* kAdministratorOnlyTip = "Only an administrator can set this computer's clock";
+  static constexpr const char* kAdministratorOnlyLine = "Only an administrator can set the clock";
+
   // The least time between the end of one run and a periodic run, whatever
   // the period says: a period of 0 (or letters, which read as 0) would run
   // back to back, blocking the window and hammering the time servers.
@@ -227,6 +233,11 @@ class FrmMain : public Form, public IErrorDisplay {
   void m_frmSysTray_IconRefused();
   // Whether the last run ended less than kMinPeriodicGapMs ago (tick).
   bool RanRecently();
+  // Asked once at start-up: an ordinary user on NT may not set the clock.
+  // Then the options view and the tray icon say so, and the periodic runs,
+  // which could only fail, send nothing; a run the user starts still runs.
+  void CheckClockRight();
+  bool maySetClock_ = true;
   bool hasRun_ = false;
   uint32_t lastRunEndTick_ = 0;
   // The tray object, raising 91 when there is none.

@@ -37,6 +37,7 @@ void FrmMain::Form_Load() {
   trap(40, [&] {
     if (chkVoice.Value() == 1) Speak("welcome to a tavrel");
   });
+  trap(45, [&] { CheckClockRight(); });
   trap(50, [&] {
     if (chkStartInSysTray.Value() == 1) Send_to_SysTray();
     else Show();
@@ -45,6 +46,11 @@ void FrmMain::Form_Load() {
   trap(70, [&] {
     if (chkTimeSync.Value() == 1) cmdTimeSync_Click();
   });
+}
+
+void FrmMain::CheckClockRight() {
+  maySetClock_ = Sys().clock->MaySetTime();
+  if (!maySetClock_) Label15.SetCaption(kAdministratorOnlyLine);
 }
 
 // Every way of closing ends here: the close box, "&Exit", the end of a

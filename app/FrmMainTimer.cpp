@@ -1,6 +1,7 @@
 // Timer1, the program's only timer (500 ms): the clock, the date picker and
 // the header clock; the periodic synchronisation when the last one plus the
-// period lies in the past; and the spoken time's chance to speak.
+// period lies in the past (never where the process may not set the clock);
+// and the spoken time's chance to speak.
 #include "app/FrmMain.h"
 #include "platform/Platform.h"
 #include "support/ErrorTrap.h"
@@ -20,9 +21,10 @@ void FrmMain::Timer1_Timer() {
   trap(30, [&] { lblTimeHeader.SetCaption(lblTime.Caption()); });
   // The period is in hours and may be fractional. A last update that reads
   // as no date (none yet, or another date format) counts as due: the error
-  // is reported and the run it guards goes ahead.
+  // is reported and the run it guards goes ahead. A process that may not
+  // set the clock has nothing to fetch.
   bool due = false;
-  trap(40, [&] { due = chkPeriodic.Value() == 1; });
+  trap(40, [&] { due = chkPeriodic.Value() == 1 && maySetClock_; });
   if (due) {
     trap(50, [&] {
       due = true;

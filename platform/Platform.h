@@ -132,7 +132,8 @@ struct HttpOptions {
   // false: a redirect is the answer (its status, headers and body).
   bool followRedirects = true;
   // How long to wait for the connection and each part of the answer; 0
-  // is the platform's own time-out.
+  // is the platform's own time-out. A fetch ends within twice this, on
+  // every system.
   unsigned timeoutMs = 0;
 };
 
@@ -199,7 +200,7 @@ class IUdp {
   // The addresses of a host name, or the address of an IPv4 or IPv6 literal
   // itself, in the order the system prefers them; never empty. Throws
   // RuntimeError errHostNotFound when the name does not resolve,
-  // errSocketFailure when the resolver fails.
+  // errSocketFailure when the resolver fails or does not answer in time.
   virtual std::vector<NetAddress> Resolve(const std::string& host) = 0;
   // Opens a datagram socket for addresses of `family`. Throws RuntimeError
   // errSocketFailure when the system has no such sockets (no IPv6, say) or

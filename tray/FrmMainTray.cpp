@@ -52,6 +52,8 @@ void FrmMain::Send_to_SysTray() {
   trap(20, [&] { Hide(); });
   trap(30, [&] { SysTray().Add_Icon_To_Tray(); });
   trap(40, [&] { SysTray().SetIconHandle(Sys().windows->IconHandle(IDI_STOP)); });
+  // The one place a user of the hidden program learns why it never sets the clock.
+  if (!maySetClock_) trap(50, [&] { SysTray().SetToolTip(kAdministratorOnlyTip); });
 }
 
 // Unloading the tray object removes its icon. Errors are skipped silently.

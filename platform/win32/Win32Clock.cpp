@@ -1,7 +1,9 @@
 // The computer's clock: read in local time and in UTC, set in local time,
 // and the broadcast that tells every other program the clock moved.
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Wait.h"
 
 #include <algorithm>
 #include <vector>
@@ -29,12 +31,15 @@ DateTime Win32Clock::NowUtc() {
 
 void Win32Clock::SetLocalTime(DateTime localTime) {
   const SYSTEMTIME st = ToSystemTime(localTime);
+  // As the system answers a token without the right (1314).
+  if (compat::PretendsMissing(compat::Feature::ClockRight)) Raise(errPermissionDenied);
   if (!::SetLocalTime(&st)) RaiseRefusal(GetLastError());
 }
 
 bool Win32Clock::MaySetTime() {
   // Windows 9x has no accounts that could be refused.
   if (::GetVersion() & 0x80000000u) return true;
+  if (compat::PretendsMissing(compat::Feature::ClockRight)) return false;
   LUID right;
   HANDLE token = nullptr;
   if (!::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &right) ||
@@ -75,8 +80,7 @@ void Win32Clock::WaitUntilUtc(DateTime utc) {
   // are spent looking at the clock.
   constexpr double kPaintEveryMs = 50;
   for (;;) {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&msg);
+    PaintPendingWindows();
     const double leftMs = (utc.Serial() - NowUtc().Serial()) * 86400000.0;
     if (leftMs <= 0) return;
     ::Sleep(leftMs > 3 ? static_cast<DWORD>(std::min(leftMs - 2, kPaintEveryMs)) : 0);

@@ -16,7 +16,8 @@ bool g_pretendMissing[static_cast<int>(Feature::Count)] = {};
 
 const char* const kFeatureNames[] = {
     "Winsock2", "GetAncestor",
-    "CommonControlFlags", "HandCursor", "HalftoneStretch", "Tahoma", "VirtualScreen",
+    "CommonControlFlags", "HandCursor", "HalftoneStretch", "Tahoma", "VirtualScreen", "WinInetTimeouts",
+    "ClockRight",
 };
 static_assert(sizeof kFeatureNames / sizeof *kFeatureNames == static_cast<int>(Feature::Count),
               "every feature has a name");

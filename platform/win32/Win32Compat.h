@@ -33,6 +33,11 @@ enum class Feature {
   HalftoneStretch,     // SetStretchBltMode(HALFTONE): the NT line only
   Tahoma,              // the font: 98 and 2000 ship it, a fresh 95 or NT 4.0 does not
   VirtualScreen,       // SM_XVIRTUALSCREEN and its kin (98, 2000)
+  WinInetTimeouts,     // WinINet before IE 5.5 ignores its time-outs on blocking calls
+
+  // Not the system's age: an ordinary user's token on NT, which lacks the
+  // system-time right.
+  ClockRight,
   Count
 };
 

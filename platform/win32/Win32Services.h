@@ -30,8 +30,21 @@ class Win32Http : public IHttp {
 
 class Win32Udp : public IUdp {
  public:
+  // A name that takes longer than resolveTimeoutMs is errSocketFailure;
+  // the look-up is left behind on its worker thread.
   std::vector<NetAddress> Resolve(const std::string& host) override;
   std::unique_ptr<IUdpSocket> Open(NetAddress::Family family) override;
+
+  // A system resolver answers a name within seconds, or after its own
+  // time-outs (several servers, each asked more than once) about as long.
+  static constexpr unsigned kResolveTimeoutMs = 10000;
+  unsigned resolveTimeoutMs = kResolveTimeoutMs;
+
+  // For tests: a resolver in place of the system's, called on the worker
+  // thread with its own copy of the name; fills the addresses, returns 0 or
+  // a Winsock error number. Null restores the system's.
+  using Resolver = int (*)(const std::string& host, std::vector<NetAddress>& addresses);
+  static void ReplaceResolver(Resolver resolver);
 };
 
 class Win32Random : public IRandom {

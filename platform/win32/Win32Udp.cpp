@@ -2,8 +2,9 @@
 // system from Windows 95 and NT 4.0 on) carries the sockets; where the
 // system has Winsock 2 with getaddrinfo (XP and later), names and literals
 // of both families resolve through it, elsewhere IPv4 names through
-// gethostbyname. One socket per exchange, select() for the time-out.
-// Winsock starts once and stays up for the process.
+// gethostbyname; a name is looked up on a worker thread with a deadline.
+// One socket per exchange, select() for the time-out. Winsock starts once
+// and stays up for the process.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
 
@@ -15,11 +16,13 @@
 #include <mswsock.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/win32/Win32Convert.h"
 #include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Wait.h"
 
 namespace tavrel {
 namespace {
@@ -161,64 +164,110 @@ class Win32UdpSocket : public IUdpSocket {
   SOCKET socket_ = INVALID_SOCKET;
 };
 
-std::vector<NetAddress> ResolveWithGetaddrinfo(const compat::Winsock2Calls& ws2, const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_protocol = IPPROTO_UDP;
-  addrinfo* found = nullptr;
-  const int result = ws2.getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (result == WSAHOST_NOT_FOUND || result == WSANO_DATA) Raise(errHostNotFound, "Host not found: " + host);
-  if (result != 0) RaiseSocketError(result);
-  std::vector<NetAddress> addresses;
-  for (const addrinfo* a = found; a; a = a->ai_next) {
-    NetAddress address;
-    uint16_t port = 0;
-    if (a->ai_addr && FromSockaddr(a->ai_addr, address, port) &&
-        std::find(addresses.begin(), addresses.end(), address) == addresses.end())
-      addresses.push_back(address);
-  }
-  ws2.freeaddrinfo(found);
-  return addresses;
-}
+// A name look-up on a worker (Win32Wait.h): no resolver call has a
+// time-out, and one that never returns must not hold the window. The job
+// keeps its own copy of the name and the room for the answer; a worker left
+// behind at the deadline writes into that room, which nobody reads.
+class Lookup : public BlockingJob {
+ public:
+  Lookup(std::string host, const compat::Winsock2Calls* ws2, Win32Udp::Resolver resolver)
+      : host_(std::move(host)), ws2_(ws2), resolver_(resolver) {}
 
-// IPv4 only: a dotted literal as it is, a name through gethostbyname.
-std::vector<NetAddress> ResolveIPv4(const std::string& host) {
+  void Run() override {
+    if (resolver_) error = resolver_(host_, addresses);
+    else if (ws2_) error = WithGetaddrinfo(*ws2_);
+    else error = WithGethostbyname();
+  }
+
+  // The answer, for the calling thread once the worker has finished: a
+  // Winsock error number (0 when the name resolved) and the addresses,
+  // each once, in the order the system gave them.
+  int error = 0;
   std::vector<NetAddress> addresses;
-  // inet_addr answers INADDR_NONE for the broadcast address as for junk.
-  const unsigned long literal = inet_addr(host.c_str());
-  if (literal != INADDR_NONE || host == "255.255.255.255") {
-    NetAddress address;
-    std::memcpy(address.bytes.data(), &literal, 4);
-    addresses.push_back(address);
-    return addresses;
-  }
-  const hostent* entry = gethostbyname(host.c_str());
-  if (!entry) {
-    const int error = WSAGetLastError();
-    if (error == WSAHOST_NOT_FOUND || error == WSANO_DATA) Raise(errHostNotFound, "Host not found: " + host);
-    RaiseSocketError(error);
-  }
-  if (entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list) return addresses;
-  for (char** a = entry->h_addr_list; *a; ++a) {
-    NetAddress address;
-    std::memcpy(address.bytes.data(), *a, 4);
+
+ private:
+  void Add(const NetAddress& address) {
     if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
   }
-  return addresses;
+
+  int WithGetaddrinfo(const compat::Winsock2Calls& ws2) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    addrinfo* found = nullptr;
+    const int result = ws2.getaddrinfo(host_.c_str(), nullptr, &hints, &found);
+    if (result != 0) return result;
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+      NetAddress address;
+      uint16_t port = 0;
+      if (a->ai_addr && FromSockaddr(a->ai_addr, address, port)) Add(address);
+    }
+    ws2.freeaddrinfo(found);
+    return 0;
+  }
+
+  // IPv4 only. The entry lives in the thread's own Winsock buffer: read on
+  // this thread, before anything else calls Winsock here.
+  int WithGethostbyname() {
+    const hostent* entry = gethostbyname(host_.c_str());
+    if (!entry) return WSAGetLastError();
+    if (entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list) return 0;
+    for (char** a = entry->h_addr_list; *a; ++a) {
+      NetAddress address;
+      std::memcpy(address.bytes.data(), *a, 4);
+      Add(address);
+    }
+    return 0;
+  }
+
+  const std::string host_;
+  const compat::Winsock2Calls* const ws2_;
+  const Win32Udp::Resolver resolver_;
+};
+
+// What the system's resolver would answer for a literal, without asking it:
+// a dotted IPv4 literal on every system (inet_addr answers INADDR_NONE for
+// the broadcast address as for junk), IPv6 ones where getaddrinfo is.
+std::optional<NetAddress> Literal(const std::string& host, bool ipv6) {
+  const unsigned long v4 = inet_addr(host.c_str());
+  if (v4 != INADDR_NONE || host == "255.255.255.255") {
+    NetAddress address;
+    std::memcpy(address.bytes.data(), &v4, 4);
+    return address;
+  }
+  const std::optional<NetAddress> parsed = ipv6 ? ParseIpLiteral(host) : std::nullopt;
+  if (parsed && parsed->family == NetAddress::IPv6) return parsed;
+  return std::nullopt;
 }
 
+Win32Udp::Resolver g_resolver = nullptr;
+
 }  // namespace
+
+void Win32Udp::ReplaceResolver(Resolver resolver) { g_resolver = resolver; }
 
 std::vector<NetAddress> Win32Udp::Resolve(const std::string& host) {
   StartWinsock();
   // Neither call knows what to do with an empty name or an embedded NUL.
   if (host.empty() || host.find('\0') != std::string::npos) Raise(errHostNotFound, "Host not found: " + host);
   const compat::Winsock2Calls* ws2 = compat::Winsock2();
-  const std::vector<NetAddress> addresses =
-      ws2 && ws2->getaddrinfo ? ResolveWithGetaddrinfo(*ws2, host) : ResolveIPv4(host);
-  if (addresses.empty()) Raise(errHostNotFound, "Host not found: " + host);
-  return addresses;
+  const compat::Winsock2Calls* withGetaddrinfo = ws2 && ws2->getaddrinfo ? ws2 : nullptr;
+  if (const std::optional<NetAddress> literal = Literal(host, withGetaddrinfo != nullptr)) return {*literal};
+
+  auto lookup = std::make_shared<Lookup>(host, withGetaddrinfo, g_resolver);
+  const JobEnd end = RunWithDeadline(lookup, resolveTimeoutMs);
+  if (end == JobEnd::TimedOut) {
+    char text[120];
+    std::snprintf(text, sizeof text, "The name server did not answer within %g s", resolveTimeoutMs / 1000.0);
+    Raise(errSocketFailure, text);
+  }
+  if (end == JobEnd::Refused) Raise(errSocketFailure, "No name look-up: earlier ones still hang");
+  if (lookup->error == WSAHOST_NOT_FOUND || lookup->error == WSANO_DATA)
+    Raise(errHostNotFound, "Host not found: " + host);
+  if (lookup->error) RaiseSocketError(lookup->error);
+  if (lookup->addresses.empty()) Raise(errHostNotFound, "Host not found: " + host);
+  return lookup->addresses;
 }
 
 std::unique_ptr<IUdpSocket> Win32Udp::Open(NetAddress::Family family) {

@@ -407,12 +407,14 @@ class Tavrel:
 
     # -- the process ----------------------------------------------------------
 
-    def start(self):
+    def start(self, ordinary_user=False):
         """Starts the program through the driver, which waits for it: process
         ends when the program ends, with its exit code. From then on the
         driver looks at this process's windows only. A copy this object
         started before and that still runs (a test failed before it ended
-        it) is ended first: the new one would be a second copy and end."""
+        it) is ended first: the new one would be a second copy and end.
+        With ordinary_user, the program runs without the right to change the
+        system time, as an ordinary user's program on NT."""
         self.stop()
         self._starts += 1
         pid_file = os.path.join(self.work_dir, "program-%d.pid" % self._starts)
@@ -423,7 +425,8 @@ class Tavrel:
             self.wine.env["TAVREL_PRETEND_MISSING"] = self.pretend_missing
         else:
             self.wine.env.pop("TAVREL_PRETEND_MISSING", None)
-        self.process = self.wine.start(["wine", DRIVER, "run", windows_path(pid_file), windows_path(exe)],
+        command = "run-ordinary-user" if ordinary_user else "run"
+        self.process = self.wine.start(["wine", DRIVER, command, windows_path(pid_file), windows_path(exe)],
                                        tag="A_Tavrel", cwd=self.program_dir)
         deadline = time.monotonic() + 60
         while not os.path.exists(pid_file):

@@ -538,6 +538,66 @@ TEST_F(TimerTest, LettersInThePeriodBecomeZero) {
 }
 
 // ---------------------------------------------------------------------------
+// An ordinary user on NT, whose account may not set the clock
+
+class OrdinaryUserTest : public MainWindowTest {
+ protected:
+  OrdinaryUserTest() {
+    sys.clock.maySetTime = false;
+    sys.clock.accept = [](DateTime, DateTime) { return false; };
+    sys.clock.now = MakeDateTime(2026, 12, 8, 12, 0, 10);
+    sys.http.handler = [this](const std::string&) {
+      ++fetches;
+      return NavalPage("12:00:04");
+    };
+  }
+  std::string Label15() { return Window().Control(IDC_Label15)->View().caption; }
+  std::string TrayTip() const { return sys.notifyArea.icons.begin()->second.tip; }
+  int fetches = 0;
+};
+
+TEST_F(OrdinaryUserTest, TheOptionsViewSaysSoAndPeriodicRunsFetchNothing) {
+  // Due at every tick, and no run ever made.
+  Store("chkPeriodic", "1");
+  Store("txtPeriodic", "0");
+  form.Load();
+  EXPECT_EQ("Only an administrator can set the clock", Label15());
+  for (int i = 0; i < 5; ++i) {
+    sys.clock.Advance(120);
+    form.Timer1.Fire();
+  }
+  EXPECT_EQ(0, fetches);
+  EXPECT_EQ("", form.lblLastUpdate.Caption());
+  EXPECT_EQ("", Log());
+  EXPECT_EQ("12:10:10", form.lblTime.Caption());
+}
+
+TEST_F(OrdinaryUserTest, TheTrayIconSaysSoEachTimeItIsAdded) {
+  form.Load();
+  form.imgSysTray.UserClick();
+  ASSERT_EQ(1u, sys.notifyArea.icons.size());
+  EXPECT_EQ("Only an administrator can set this computer's clock", TrayTip());
+  form.Restore_from_SysTray();
+  form.imgSysTray.UserClick();
+  ASSERT_EQ(1u, sys.notifyArea.icons.size());
+  EXPECT_EQ("Only an administrator can set this computer's clock", TrayTip());
+}
+
+// The start-up run is the button's run; both still fetch, fail to set the
+// clock and say so as any failed run does.
+TEST_F(OrdinaryUserTest, RunsTheUserAskedForStillRunAndSayTheyFailed) {
+  Store("chkTimeSync", "1");
+  form.Load();
+  EXPECT_EQ(1, fetches);
+  form.cmdTimeSync.UserClick();
+  EXPECT_EQ(2, fetches);
+  ASSERT_EQ(2u, sys.windows.boxes.size());
+  EXPECT_EQ("The attempt to synchronize your system time failed", sys.windows.boxes[1].text);
+  EXPECT_NE(std::string::npos, Log().find("DoAtomicTime of Modul VRN_TimeSync  240  70"));
+  EXPECT_EQ("Only an administrator can set the clock", Label15());
+}
+
+// ---------------------------------------------------------------------------
 // The synchronisation run
 
 class SyncRunTest : public MainWindowTest {

@@ -1,5 +1,7 @@
 // The HTTP service against a small server on 127.0.0.1 inside the test:
-// bodies, status codes, refused connections, the size cap, no caching.
+// bodies, status codes, refused connections, the size cap, no caching, and
+// a server that never answers, with WinINet's time-outs honoured and, as
+// before Internet Explorer 5.5, ignored.
 // The platform headers go before <winsock2.h>, which brings <windows.h>.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
@@ -7,9 +9,12 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <cstdio>
+#include <vector>
 
 #include "LoopbackSocket.h"
 #include "Win32TestSupport.h"
+#include "platform/win32/Win32Compat.h"
 #include "platform/win32/Win32Services.h"
 
 namespace tavrel {
@@ -151,6 +156,91 @@ TEST_F(HttpTest, ABodyBeyondOneMebibyteIsCutOff) {
   PageServer server(Response("200 OK", body));
   EXPECT_EQ(http.OpenUrl(server.Url()).size(), Win32Http::kMaxBody);
 }
+
+// Takes every connection and its request, and never answers. A connection
+// closes when the server goes, or after 20 s, so that a fetch without a
+// deadline fails the test instead of hanging the run.
+class SilentServer {
+ public:
+  SilentServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = BindLoopback(SOCK_STREAM, IPPROTO_TCP, port_);
+    listen(listener_, 4);
+    thread_ = CreateThread(nullptr, 0, &SilentServer::ServeThread, this, 0, nullptr);
+  }
+  ~SilentServer() {
+    stop_ = true;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    closesocket(listener_);
+    WSACleanup();
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/cgi-bin/timer.pl"; }
+  int connections() const { return connections_; }
+
+ private:
+  static DWORD WINAPI ServeThread(void* self) {
+    static_cast<SilentServer*>(self)->Serve();
+    return 0;
+  }
+  void Serve() {
+    std::vector<SOCKET> clients;
+    const DWORD start = GetTickCount();
+    while (!stop_ && GetTickCount() - start < 20000) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(listener_, &readable);
+      timeval wait{0, 50000};
+      if (select(0, &readable, nullptr, nullptr, &wait) == 1) {
+        clients.push_back(accept(listener_, nullptr, nullptr));
+        ++connections_;
+      }
+    }
+    for (SOCKET client : clients) closesocket(client);
+  }
+
+  SOCKET listener_ = INVALID_SOCKET;
+  uint16_t port_ = 0;
+  HANDLE thread_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> connections_{0};
+};
+
+class DeadServerTest : public ::testing::TestWithParam<bool> {
+ protected:
+  static void SetUpTestSuite() { InstallWin32Platform(); }
+  void SetUp() override { compat::PretendMissing(compat::Feature::WinInetTimeouts, GetParam()); }
+  void TearDown() override { compat::PretendMissing(compat::Feature::WinInetTimeouts, false); }
+  IHttp& http = *Sys().http;
+};
+
+// A fetch's deadline is twice its time-out: 1 s here. The window keeps
+// painting meanwhile; the click waits for the end. The next fetch is not
+// confused by the handles closed under the first.
+TEST_P(DeadServerTest, AServerThatNeverAnswersEndsAtTheDeadlineWhileTheWindowPaints) {
+  SilentServer silent;
+  PaintProbe probe;
+  probe.PostClick();
+  HttpOptions options;
+  options.timeoutMs = 500;
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(ErrorOf([&] { http.Fetch(silent.Url(), options); }), errInetTimeout);
+  const DWORD took = GetTickCount() - start;
+  EXPECT_LT(took, 6000u);
+  std::printf("a silent server: %lu ms, %d paints\n", static_cast<unsigned long>(took), probe.Paints());
+  EXPECT_GE(probe.Paints(), 3);
+  EXPECT_TRUE(probe.ClickStillQueued());
+  EXPECT_EQ(silent.connections(), 1);
+
+  PageServer server(Response("200 OK", "<BR>Dec. 08, 12:00:00 UTC"));
+  EXPECT_EQ(http.OpenUrl(server.Url()), "<BR>Dec. 08, 12:00:00 UTC");
+}
+
+INSTANTIATE_TEST_SUITE_P(WinInetTimeouts, DeadServerTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("Ignored") : std::string("Honoured");
+                         });
 
 }  // namespace
 }  // namespace tavrel

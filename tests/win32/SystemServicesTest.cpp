@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Win32TestSupport.h"
+#include "platform/win32/Win32Compat.h"
 
 #include <mmsystem.h>
 
@@ -46,6 +47,18 @@ TEST_F(SystemServicesTest, ABigClockChangeIsRefusedAsPermissionDenied) {
 TEST_F(SystemServicesTest, ASubSecondClockSetIsAccepted) {
   if (!RunningOnWine()) GTEST_SKIP() << "would move the clock of a real machine";
   EXPECT_EQ(ErrorOf([&] { Sys().clock->SetLocalTime(Sys().clock->Now()); }), 0);
+}
+
+// Wine gives its processes the right; the switch stands for an ordinary
+// user's token on NT, which the system answers with 1314.
+TEST_F(SystemServicesTest, ATokenWithoutTheClockRightMayNotSetTheClock) {
+  if (RunningOnWine()) {
+    EXPECT_TRUE(Sys().clock->MaySetTime());
+  }
+  compat::PretendMissing(compat::Feature::ClockRight);
+  EXPECT_FALSE(Sys().clock->MaySetTime());
+  EXPECT_EQ(ErrorOf([&] { Sys().clock->SetLocalTime(Sys().clock->Now()); }), errPermissionDenied);
+  compat::PretendMissing(compat::Feature::ClockRight, false);
 }
 
 LRESULT CALLBACK CountTimeChanges(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

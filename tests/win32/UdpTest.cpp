@@ -1,7 +1,8 @@
 // The UDP service against a peer socket on loopback inside the test:
 // resolving, a datagram each way with its sender, the time-out, and no
 // handle left behind by sockets that come and go. Only loopback names and
-// literals are resolved: a test asks no name server anything.
+// literals are resolved: a test asks no name server anything. A resolver
+// that hangs stands in for a name server that never answers.
 // The platform headers go before <winsock2.h>, which brings <windows.h>.
 #include "platform/Forms.h"
 #include "platform/Platform.h"
@@ -10,12 +11,14 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
 #include "Win32TestSupport.h"
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Wait.h"
 
 namespace tavrel {
 namespace {
@@ -165,6 +168,72 @@ TEST_F(UdpTest, TheUtcClockIsTheLocalClockPlusTheZoneBias) {
     finer = std::fabs(ms - std::round(ms)) > 0.01;
   }
   EXPECT_TRUE(finer);
+}
+
+// In place of the system's resolver: hangs until released (or 30 s, so a
+// look-up without a deadline fails the test instead of hanging the run),
+// then answers an address nobody must see.
+HANDLE g_release = nullptr;
+std::atomic<int> g_hangingCalls{0};
+
+int HangingResolver(const std::string&, std::vector<NetAddress>& addresses) {
+  ++g_hangingCalls;
+  WaitForSingleObject(g_release, 30000);
+  addresses.push_back(NetAddress::V4(192, 0, 2, 66));
+  return 0;
+}
+
+int QuickResolver(const std::string&, std::vector<NetAddress>& addresses) {
+  addresses.push_back(NetAddress::V4(192, 0, 2, 1));
+  return 0;
+}
+
+class HangingResolverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_hangingCalls = 0;
+    Win32Udp::ReplaceResolver(HangingResolver);
+    udp.resolveTimeoutMs = 500;
+  }
+  void TearDown() override {
+    SetEvent(g_release);
+    for (int i = 0; i < 200 && StrayWorkers() > 0; ++i) Sleep(50);
+    Win32Udp::ReplaceResolver(nullptr);
+    CloseHandle(g_release);
+  }
+  Win32Udp udp;
+};
+
+TEST_F(HangingResolverTest, ALookUpEndsAtItsDeadlineWhileTheWindowPaints) {
+  PaintProbe probe;
+  probe.PostClick();
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(errSocketFailure, ErrorOf([&] { udp.Resolve("hangs.example"); }));
+  const DWORD took = GetTickCount() - start;
+  EXPECT_LT(took, 5500u);
+  std::printf("a hanging look-up: %lu ms, %d paints\n", static_cast<unsigned long>(took), probe.Paints());
+  EXPECT_GE(probe.Paints(), 3);
+  EXPECT_TRUE(probe.ClickStillQueued());
+  EXPECT_EQ(1, StrayWorkers());
+  // Literals need no look-up and keep working.
+  EXPECT_EQ(std::vector<NetAddress>{NetAddress::V4(127, 0, 0, 1)}, udp.Resolve("127.0.0.1"));
+}
+
+// A name server that never answers costs a few threads, not one per
+// look-up; once it answers they end unheard, and look-ups work again.
+TEST_F(HangingResolverTest, StrayLookUpsAreFewAndEndOnTheirOwn) {
+  for (int i = 0; i < kMaxStrayWorkers; ++i)
+    EXPECT_EQ(errSocketFailure, ErrorOf([&] { udp.Resolve("hangs.example"); }));
+  EXPECT_EQ(kMaxStrayWorkers, StrayWorkers());
+  EXPECT_EQ(errSocketFailure, ErrorOf([&] { udp.Resolve("hangs.example"); }));
+  EXPECT_EQ(kMaxStrayWorkers, g_hangingCalls);
+
+  SetEvent(g_release);
+  for (int i = 0; i < 200 && StrayWorkers() > 0; ++i) Sleep(50);
+  EXPECT_EQ(0, StrayWorkers());
+  Win32Udp::ReplaceResolver(QuickResolver);
+  EXPECT_EQ(std::vector<NetAddress>{NetAddress::V4(192, 0, 2, 1)}, udp.Resolve("quick.example"));
 }
 
 }  // namespace

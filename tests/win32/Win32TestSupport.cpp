@@ -54,5 +54,58 @@ std::optional<unsigned long> OpenHandles(const char*& counted) {
   return descriptors;
 }
 
+namespace {
+constexpr UINT kProbeClick = WM_APP + 23;
+}  // namespace
+
+PaintProbe::PaintProbe() {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = Proc;
+  cls.hInstance = GetModuleHandleA(nullptr);
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  cls.lpszClassName = "TavrelPaintProbe";
+  RegisterClassA(&cls);  // fails harmlessly from the second probe on
+  window_ = CreateWindowExA(0, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40, nullptr, nullptr,
+                            cls.hInstance, nullptr);
+  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // The first painting of a new window is not the wait's doing.
+  UpdateWindow(window_);
+  paints_ = 0;
+  thread_ = CreateThread(nullptr, 0, Invalidate, this, 0, nullptr);
+}
+
+PaintProbe::~PaintProbe() {
+  stop_ = true;
+  if (thread_) {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+  DestroyWindow(window_);
+}
+
+void PaintProbe::PostClick() { PostMessageA(window_, kProbeClick, 0, 0); }
+
+bool PaintProbe::ClickStillQueued() {
+  MSG msg;
+  return PeekMessageA(&msg, window_, kProbeClick, kProbeClick, PM_REMOVE) != FALSE;
+}
+
+LRESULT CALLBACK PaintProbe::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcA(hwnd, message, wParam, lParam);
+  PAINTSTRUCT ps;
+  BeginPaint(hwnd, &ps);
+  EndPaint(hwnd, &ps);
+  if (auto* probe = reinterpret_cast<PaintProbe*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))) ++probe->paints_;
+  return 0;
+}
+
+DWORD WINAPI PaintProbe::Invalidate(void* self) {
+  auto* probe = static_cast<PaintProbe*>(self);
+  while (!probe->stop_) {
+    InvalidateRect(probe->window_, nullptr, FALSE);
+    Sleep(30);
+  }
+  return 0;
+}
 
 }  // namespace tavrel

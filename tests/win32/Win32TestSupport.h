@@ -1,12 +1,13 @@
 // Helpers of the Windows tests: a scratch folder under the system's temp
 // folder, a scratch registry key, the question whether we run on Wine, a
-// feature the program does without for a while, and a drawing surface whose
-// pixels a test reads.
+// feature the program does without for a while, a drawing surface whose
+// pixels a test reads, and a window that tells whether a wait kept painting.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,30 @@ long ErrorOf(Statement&& statement) {
 // which every open socket or file holds one of. Nothing when neither is
 // there. `counted` says which was counted.
 std::optional<unsigned long> OpenHandles(const char*& counted);
+
+// A small visible window that a helper thread keeps marking for painting,
+// as a window uncovered during a wait would be: its count of paints tells
+// whether the thread that made it painted while it waited. A message
+// posted to it stands for a click or a tick, which must stay in the queue.
+class PaintProbe {
+ public:
+  PaintProbe();
+  ~PaintProbe();
+  PaintProbe(const PaintProbe&) = delete;
+  PaintProbe& operator=(const PaintProbe&) = delete;
+  int Paints() const { return paints_; }
+  void PostClick();
+  // Takes the posted message out of the queue; false when it is gone.
+  bool ClickStillQueued();
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static DWORD WINAPI Invalidate(void* self);
+  HWND window_ = nullptr;
+  HANDLE thread_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> paints_{0};
+};
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class ScratchFolder {

@@ -42,6 +42,9 @@
 //   run <pid-file> <exe>               starts the program in its own folder,
 //                                      writes its process ID to pid-file, waits
 //                                      for it and ends with its exit code
+//   run-ordinary-user <pid-file> <exe> the same with this process's token less
+//                                      the right to change the system time, as
+//                                      an ordinary user's on NT
 //
 // The main window is the visible top-level window of the form class whose
 // title is "FrmMain"; TAVREL_WINDOW names another form. With TAVREL_PID set
@@ -278,7 +281,20 @@ BOOL CALLBACK CountIconsOf(HWND hwnd, LPARAM lParam) {
 
 // The harness starts the program through this command, so it knows the
 // process ID Windows gave it and still waits for the program's end.
-int RunProgram(const char* pidFile, const char* exe) {
+// This process's token without the right to change the system time; null
+// when the system cannot make one.
+HANDLE OrdinaryUserToken() {
+  HANDLE own = nullptr;
+  HANDLE restricted = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
+  LUID_AND_ATTRIBUTES right{};
+  if (LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &right.Luid))
+    CreateRestrictedToken(own, 0, 0, nullptr, 1, &right, 0, nullptr, &restricted);
+  CloseHandle(own);
+  return restricted;
+}
+
+int RunProgram(const char* pidFile, const char* exe, bool ordinaryUser) {
   std::string folder = exe;
   const std::string::size_type slash = folder.find_last_of("\\/");
   folder = slash == std::string::npos ? "." : folder.substr(0, slash);
@@ -286,8 +302,17 @@ int RunProgram(const char* pidFile, const char* exe) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                      &started)) {
+  HANDLE token = ordinaryUser ? OrdinaryUserToken() : nullptr;
+  if (ordinaryUser && !token) {
+    std::printf("no token without the system-time right: error %lu\n", static_cast<unsigned long>(GetLastError()));
+    return 126;
+  }
+  const BOOL made = token ? CreateProcessAsUserA(token, exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                                 folder.c_str(), &startup, &started)
+                          : CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                           folder.c_str(), &startup, &started);
+  if (token) CloseHandle(token);
+  if (!made) {
     std::printf("cannot start %s: error %lu\n", exe, static_cast<unsigned long>(GetLastError()));
     return 126;
   }
@@ -310,7 +335,7 @@ int RunProgram(const char* pidFile, const char* exe) {
 
 int Usage() {
   std::printf("usage: tavrel_driver wait-window|text|visible|enabled|check|click|settext|select|list|"
-              "msgbox|press|close|wait-gone|pid|tray-notify|tray-taskbar-created|tray-window|tray-icons|tray-key|popup|close-hidden|toplevel|run ...\n");
+              "msgbox|press|close|wait-gone|pid|tray-notify|tray-taskbar-created|tray-window|tray-icons|tray-key|popup|close-hidden|toplevel|run|run-ordinary-user ...\n");
   return 2;
 }
 
@@ -612,7 +637,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (int code = RunStandInCommand(command, argc, argv); code >= 0) return code;
-  if (command == "run" && argc > 3) return RunProgram(argv[2], argv[3]);
+  if (command == "run" && argc > 3) return RunProgram(argv[2], argv[3], false);
+  if (command == "run-ordinary-user" && argc > 3) return RunProgram(argv[2], argv[3], true);
   if (command == "resources") {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ProgramProcess());
     if (!process) {
