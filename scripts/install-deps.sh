@@ -6,7 +6,7 @@
 # ImageMagick for screenshots, Python 3 and chrony (a reference time server
 # and measurer for the NTP tests), NSIS for the installer, and what
 # scripts/build-runtime.sh needs to rebuild the MinGW-w64 runtime for the
-# Pentium from Debian's sources (GCC's sources, the tools that unpack and
+# 486 from Debian's sources (GCC's sources, the tools that unpack and
 # build them, and deb-src entries for the machine's Debian suites). A
 # machine that has them all is left alone: apt runs only for what is missing.
 #
