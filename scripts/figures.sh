@@ -34,6 +34,7 @@ source scripts/wine-choice.sh >/dev/null
 build=$PWD/build/$wine_preset
 cmake --preset host >/dev/null
 cmake --build --preset host -j 2 --target tavrel_sync_bench tavrel_sntp_bench tavrel_tick_bench >/dev/null
+./scripts/build-runtime.sh >/dev/null  # the shipped program's runtime for the 486 (cached)
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j 2 --target A_Tavrel tavrel_release >/dev/null
 if [ "$wine_preset" != win32 ]; then cmake --preset "$wine_preset" >/dev/null; fi
