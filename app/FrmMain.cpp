@@ -37,7 +37,9 @@ FrmMain::FrmMain()
       imgHome(*this, IDC_imgHome, K::Image, "imgHome", {3945, 15, 150, 165}),
       lblTimeHeader(*this, IDC_lblTimeHeader, K::Label, "lblTimeHeader", {2280, -15, 1100, 210}),
       Label1(*this, IDC_Label1, K::Label, "Label1", {930, 240, 1080, 195}),
-      lblTime(*this, IDC_lblTime, K::Label, "lblTime", {2325, 225, 1035, 255}),
+      // Wide enough for "12:59:59 PM" in bold Tahoma; it starts closer to
+      // its caption to keep clear of the picture on its right.
+      lblTime(*this, IDC_lblTime, K::Label, "lblTime", {2040, 225, 1275, 255}),
       ImgStop(*this, IDC_ImgStop, K::Image, "ImgStop", {300, 315, 480, 480}),
       imgCountdown(*this, IDC_imgCountdown, K::Image, "imgCountdown", {3360, 315, 480, 480}),
       cmdTimeSync(*this, IDC_cmdTimeSync, K::Button, "cmdTimeSync", {960, 480, 1455, 255}),

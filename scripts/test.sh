@@ -111,13 +111,14 @@ test_win64_wine() {
 }
 
 # The guest sees the project folder at the same path; its Wine prefix and a
-# copy of the build folder live on the guest's own disk (local-copy.sh).
+# copy of the build folder live on the guest's own disk (local-copy.sh), not
+# its /tmp, whose tmpfs keeps no extended attributes.
 # Its output, the Wine logs and the screenshots land in build/win32 as on
 # the host.
 test_win32_in_vm32() {
   sha256sum build/win32/A_Tavrel.exe build/win32/release/*-setup.exe
   counted scripts/vm32/run.sh --timeout 3300 --env TAVREL_WAIT_SCALE="$vm32_wait_scale" \
-    --env TAVREL_LOCAL_PREFIX=/tmp/tavrel-wineprefix -- \
+    --env TAVREL_LOCAL_PREFIX=/var/tmp/tavrel-wineprefix -- \
     scripts/vm32/local-copy.sh build/win32 ctest --preset win32 -L wine
 }
 

@@ -8,10 +8,13 @@
 # Wine in the guest does not load every program it is given through the
 # shared folder: the 4.6 MB Windows test program, loaded from there, died at
 # its first call into the C runtime on every try, and ran from a copy.
+# The copy, like the test's Wine prefix, goes on the guest's disk rather
+# than its /tmp: Wine keeps the hidden and system bits of a file in
+# extended attributes, which the guest kernel's tmpfs does not hold.
 set -eu
 build=$1
 shift
-local_copy=$(mktemp -d /tmp/tavrel-build.XXXXXX)
+local_copy=$(mktemp -d /var/tmp/tavrel-build.XXXXXX)
 cp -a "$build/." "$local_copy/"
 mount --bind "$local_copy" "$build"
 status=0

@@ -77,19 +77,22 @@ class NtpTest(unittest.TestCase):
                 self.assertEqual(server.requests, 1 if mode == "kiss-rate" else 4, mode)
 
     def test_agrees_with_chrony(self):
+        # Within 5 ms on a quiet machine; an emulated one is slower to
+        # answer and to stamp on both sides.
+        agree = harness.scaled(0.005)
         self.assertTrue(chrony.available(), "chronyd is missing: scripts/install-deps.sh installs it")
         with chrony.ChronyServer(os.path.join(self.work, "chronyd")) as server:
             ours, _ = self.query("127.0.0.1:%d" % server.port, "chronyd", runs=RUNS)
             theirs = chrony.measure(server.port)
         print("\nchronyd -x on loopback: ours %+.3f ms, chronyd -Q %+.3f ms" % (ours * 1e3, theirs * 1e3))
-        self.assertAlmostEqual(ours, theirs, delta=0.005)
+        self.assertAlmostEqual(ours, theirs, delta=agree)
 
         # The same comparison where there is something to measure.
         with NtpServer(offset=0.250, delay_out=0.005, delay_back=0.005) as server:
             ours, _ = self.query(server.address, "python-vs-chrony", runs=RUNS)
             theirs = chrony.measure(server.port)
         print("Python server +250 ms: ours %+.3f ms, chronyd -Q %+.3f ms" % (ours * 1e3, theirs * 1e3))
-        self.assertAlmostEqual(ours, theirs, delta=0.005)
+        self.assertAlmostEqual(ours, theirs, delta=agree)
 
 
 if __name__ == "__main__":
