@@ -4,8 +4,9 @@ the icon shows once the task bar is there, the window staying hidden. A
 task bar that never takes the icon leaves the window shown instead.
 
 The late task bar is the driver's stand-in: a window of the shell's tray
-class that refuses every icon request, then goes and announces
-"TaskbarCreated", after which Wine's own notification area answers."""
+class that refuses every icon request for a while from the first, then goes
+and announces "TaskbarCreated", after which Wine's own notification area
+answers."""
 
 import time
 import unittest
@@ -21,7 +22,7 @@ class LateTaskbarTest(unittest.TestCase):
         t.set_hosts(server.base_url)
         store_start_in_tray(t, "1")
         standin = t.wine.start(["wine", harness.DRIVER, "refusing-taskbar", str(refuse_ms)], tag="standin")
-        time.sleep(2)  # the stand-in is up before the program asks
+        time.sleep(harness.scaled(2))  # the stand-in is up before the program asks
         t.start_traced()
         return server, t, standin
 

@@ -357,9 +357,11 @@ int Usage() {
 // ---------------------------------------------------------------------------
 // Stand-ins for the rest of the desktop, self-contained:
 //   foreground                      class and title of the foreground window
-//   refusing-taskbar <ms>           a task bar that is not ready: for <ms> a
-//                                   window of the shell's tray class answers
-//                                   every icon request with "refused"; then
+//   refusing-taskbar <ms>           a task bar that is not ready: for <ms>
+//                                   from the first icon request (however
+//                                   slowly the program starts) a window of
+//                                   the shell's tray class answers every
+//                                   icon request with "refused"; then
 //                                   it goes, and "TaskbarCreated" is sent to
 //                                   every top-level window, as a starting
 //                                   Explorer does. Wine's shell sends icon
@@ -367,8 +369,14 @@ int Usage() {
 //                                   class it finds, which is this one.
 namespace standin {
 
+// When the first icon request was refused; 0 before.
+DWORD g_firstRefusal = 0;
+
 LRESULT CALLBACK RefusingTrayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COPYDATA) return FALSE;
+  if (message == WM_COPYDATA) {
+    if (!g_firstRefusal) g_firstRefusal = GetTickCount() | 1;
+    return FALSE;
+  }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -386,8 +394,9 @@ int RefusingTaskbar(DWORD ms) {
   }
   std::printf("refusing\n");
   std::fflush(stdout);
+  // Without any request the stand-in still goes, two minutes later.
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
+  while (g_firstRefusal ? GetTickCount() - g_firstRefusal < ms : GetTickCount() - start < ms + 120000) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
