@@ -60,8 +60,16 @@ class ZoneRulesTest(unittest.TestCase):
         t.wine.env["TZ"] = zone
         t.start()
         t.wait_window()
+        compact = t.window_rect()
         t.click("cmdInfo")
-        time.sleep(0.8)
+        # The view opens once the rules are read: a moment on the host, some
+        # seconds in an emulated machine.
+        deadline = time.monotonic() + harness.scaled(5)
+        rect = t.window_rect()
+        while rect == compact and time.monotonic() < deadline:
+            time.sleep(0.2)
+            rect = t.window_rect()
+        time.sleep(harness.scaled(0.8))
         return t.window_rect()
 
     def window_shot(self, label):
