@@ -123,7 +123,16 @@ class MainWindowTest(unittest.TestCase):
         t = self.tavrel
         self.start()
         t.click("cmdOptions")
+        # Posted: the button's caption says when the program took it.
+        deadline = time.monotonic() + harness.scaled(5)
+        while t.text("cmdOptions") != "Save &Options" and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertEqual(t.text("cmdOptions"), "Save &Options")
+        width, height = t.window_rect()[2:]
+        dpi = round(width * 1440 / 4102 / 12) * 12 or 96
+        self.assertEqual(height, round(7680 * dpi / 1440))
         t.set_text("txtTimeCorrection", "-7")
+        t.screenshot("before-endsession")
         t.driver("endsession")
         self.assertIsNotNone(t.wait_exit(30), "the program still runs after the end of the session")
         self.assertEqual(self.stored("txtTimeCorrection"), "-7")

@@ -60,6 +60,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -367,14 +368,40 @@ int Usage() {
 //                                   Explorer does. Wine's shell sends icon
 //                                   requests to the first window of that
 //                                   class it finds, which is this one.
+//                                   Each request is printed as the shell
+//                                   got it: "request <NIM_> flags <hex>
+//                                   callback <hex> tip <text>".
 namespace standin {
 
 // When the first icon request was refused; 0 before.
 DWORD g_firstRefusal = 0;
 
+// The start of what Wine's shell sends its task bar for an icon request,
+// the same on every processor.
+struct ShellIconRequest {
+  LONG hWnd;
+  UINT uID;
+  UINT uFlags;
+  UINT uCallbackMessage;
+  WCHAR szTip[128];
+};
+
+void PrintRequest(const COPYDATASTRUCT& data) {
+  if (data.cbData < sizeof(ShellIconRequest) || !data.lpData) return;
+  ShellIconRequest request;
+  std::memcpy(&request, data.lpData, sizeof request);
+  request.szTip[127] = 0;
+  char tip[256] = {};
+  WideCharToMultiByte(CP_ACP, 0, request.szTip, -1, tip, sizeof tip, nullptr, nullptr);
+  std::printf("request %lu flags %x callback %x tip %s\n", static_cast<unsigned long>(data.dwData), request.uFlags,
+              request.uCallbackMessage, tip);
+  std::fflush(stdout);
+}
+
 LRESULT CALLBACK RefusingTrayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COPYDATA) {
     if (!g_firstRefusal) g_firstRefusal = GetTickCount() | 1;
+    PrintRequest(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     return FALSE;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
