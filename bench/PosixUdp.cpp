@@ -115,32 +115,4 @@ std::unique_ptr<IUdpSocket> PosixUdp::Open(NetAddress::Family family) {
   return std::make_unique<PosixUdpSocket>(family);
 }
 
-DateTime PosixClock::NowUtc() {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  // 1970-01-01 is day 25569 of the serial.
-  const long long days = now.tv_sec / 86400;
-  const double rest = (now.tv_sec % 86400 + now.tv_nsec / 1e9) / 86400.0;
-  return DateTime(static_cast<double>(days + 25569) + rest);
-}
-
-uint32_t PosixClock::TickCount() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<uint32_t>(static_cast<uint64_t>(t.tv_sec) * 1000u + static_cast<uint64_t>(t.tv_nsec) / 1000000u);
-}
-
-}  // namespace tavrel
-
-namespace tavrel {
-
-void PosixClock::WaitUntilUtc(DateTime utc) {
-  for (;;) {
-    const double left = (utc.Serial() - NowUtc().Serial()) * 86400.0;
-    if (left <= 0) return;
-    timespec pause{static_cast<time_t>(left), static_cast<long>((left - static_cast<time_t>(left)) * 1e9)};
-    nanosleep(&pause, nullptr);
-  }
-}
-
 }  // namespace tavrel

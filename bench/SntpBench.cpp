@@ -7,9 +7,12 @@
 //     "NTP client within a local network" chosen to its clock call, the
 //     figure to set beside the web page's (tavrel_sync_bench).
 // The clock only records the moment it is asked to change; nothing is set.
-// Prints the medians of the runs and the offset they measured.
+// Prints the medians of the runs, and each query's offset for
+// scripts/bench-sntp.sh. With --tick the real clock moves only every MS
+// milliseconds, as on Windows 9x (55) or NT (10, 15.625), interpolated
+// unless --no-interpolation.
 //
-//   tavrel_sntp_bench 127.0.0.1:PORT [runs]
+//   tavrel_sntp_bench 127.0.0.1:PORT [runs] [--tick MS] [--no-interpolation]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -41,6 +44,7 @@ class RecordingClock : public IClock {
   void BroadcastTimeChange() override {}
   void WaitUntilUtc(DateTime utc) override { real_.WaitUntilUtc(utc); }
   uint32_t TickCount() override { return real_.TickCount(); }
+  ClockStep Step() override { return real_.Step(); }
   Clock::time_point calledAt;
 
  private:
@@ -58,15 +62,18 @@ void Print(const char* what, std::vector<double> micros) {
 
 int main(int argc, char** argv) {
   using namespace tavrel;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s 127.0.0.1:PORT [runs]\n", argv[0]);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const BenchClockOptions clockOptions = TakeClockOptions(args);
+  if (args.empty()) {
+    std::fprintf(stderr, "usage: %s 127.0.0.1:PORT [runs] [--tick MS] [--no-interpolation]\n", argv[0]);
     return 2;
   }
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
+  const std::string server = args[0];
+  const int runs = args.size() > 1 ? std::atoi(args[1].c_str()) : 20;
 
   MemoryPlatform memory;  // its random source: the nonce costs nothing to draw
   auto udp = MakeBenchUdp();
-  auto realClock = MakeBenchClock();
+  auto realClock = MakeBenchClock(clockOptions);
   RecordingClock clock(*realClock);
   Platform p = Sys();
   p.udp = udp.get();
@@ -77,7 +84,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     const auto start = Clock::now();
     try {
-      const SntpResult result = QueryNtpServer(argv[1]);
+      const SntpResult result = QueryNtpServer(server);
       micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
       offsets.push_back(result.offset);
     } catch (const RuntimeError& e) {
@@ -85,6 +92,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  for (double offset : offsets) std::printf("offset %+.6f s\n", offset);
+  const ClockStep step = clock.Step();
+  std::printf("clock step %.3f ms interpolated %s\n", step.ms, step.interpolated ? "yes" : "no");
   std::sort(offsets.begin(), offsets.end());
   Print("query", micros);
   std::printf("       (4 exchanges each; offset median %+.3f ms)\n", offsets[offsets.size() / 2] * 1e3);
@@ -94,7 +104,7 @@ int main(int argc, char** argv) {
   FrmMain form;
   MainForm = &form;
   form.optTimeSource(2).SetValue(-1);
-  form.txtIPaddress.SetText(argv[1]);
+  form.txtIPaddress.SetText(server);
   micros.clear();
   for (int i = 0; i < runs; ++i) {
     std::string text;

@@ -2,12 +2,15 @@
 // clock call, against a time page on loopback. The clock only records the
 // moment it is asked to change; nothing is set. Prints the median of the runs.
 //
-//   tavrel_sync_bench http://127.0.0.1:PORT [runs] [webclock]
+//   tavrel_sync_bench http://127.0.0.1:PORT [runs] [webclock] [--tick MS]
+//                     [--no-interpolation]
 //
 // With "webclock" the server shows no time text and every host is that
 // server: the run takes the web server's clock from its Date headers on
 // the real clock, and the offsets it would have set are printed as well,
-// one line each with the run's time, for scripts/bench-httpdate.sh.
+// one line each with the run's time, for scripts/bench-httpdate.sh; with
+// --tick the real clock moves only every MS milliseconds, as on Windows 9x
+// (55) or NT (10, 15.625), interpolated unless --no-interpolation.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,6 +48,7 @@ class RecordingClock : public IClock {
     if (real_) real_->WaitUntilUtc(utc);
   }
   uint32_t TickCount() override { return 0; }
+  ClockStep Step() override { return real_ ? real_->Step() : ClockStep(); }
   DateTime now = MakeDateTime(2026, 12, 8, 1, 29, 50);
   Clock::time_point calledAt;
   double offset = 0;
@@ -58,15 +62,18 @@ class RecordingClock : public IClock {
 
 int main(int argc, char** argv) {
   using namespace tavrel;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s http://127.0.0.1:PORT [runs]\n", argv[0]);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const BenchClockOptions clockOptions = TakeClockOptions(args);
+  if (args.empty()) {
+    std::fprintf(stderr, "usage: %s http://127.0.0.1:PORT [runs] [webclock] [--tick MS] [--no-interpolation]\n",
+                 argv[0]);
     return 2;
   }
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
-  const bool webClock = argc > 3 && std::string(argv[3]) == "webclock";
+  const int runs = args.size() > 1 ? std::atoi(args[1].c_str()) : 20;
+  const bool webClock = args.size() > 2 && args[2] == "webclock";
 
   MemoryPlatform memory;
-  auto realClock = MakeBenchClock();
+  auto realClock = MakeBenchClock(clockOptions);
   RecordingClock clock(webClock ? realClock.get() : nullptr);
   auto http = MakeBenchHttp();
   Platform p = Sys();
@@ -74,7 +81,7 @@ int main(int argc, char** argv) {
   p.http = http.get();
   InstallPlatform(p);
   for (const char* host : {"USNO", "NIST", "eBay"})
-    memory.registry.WriteString(RegRoot::LocalMachine, "Software\\VRN\\Tavrel\\Hosts", host, argv[1]);
+    memory.registry.WriteString(RegRoot::LocalMachine, "Software\\VRN\\Tavrel\\Hosts", host, args[0]);
 
   ProgramName = "Tavrel";
   ProductNumber = "230";
@@ -100,8 +107,11 @@ int main(int argc, char** argv) {
               micros.front(), micros.back());
   // In the order of the runs: the offset each would have set and how long
   // it took to the clock call.
-  if (webClock)
+  if (webClock) {
     for (size_t i = 0; i < offsets.size(); ++i) std::printf("offset %+.4f s  took %.0f us\n", offsets[i], took[i]);
+    const ClockStep step = clock.Step();
+    std::printf("clock step %.3f ms interpolated %s\n", step.ms, step.interpolated ? "yes" : "no");
+  }
   MainForm = nullptr;
   return 0;
 }

@@ -85,16 +85,31 @@ enum : uint32_t { kNifMessage = 1, kNifIcon = 2, kNifTip = 4 };
 
 // ---------------------------------------------------------------------------
 
+// How fine the computer's own clock is.
+struct ClockStep {
+  // Milliseconds by which the system moves its time of day at once: about
+  // 55 on Windows 95, 98 and Me, 10 or 15.625 on NT, 2000, XP and 2003;
+  // under 1 where the clock is fine.
+  double ms = 0;
+  // Whether NowUtc() fills the steps in from a fine counter.
+  bool interpolated = false;
+};
+
 class IClock {
  public:
   virtual ~IClock() = default;
   // The computer's local date and time, to the millisecond.
   virtual DateTime Now() = 0;
   // The computer's clock in UTC, to the microsecond or better: the time
-  // network time protocols compare with a server's.
+  // network time protocols compare with a server's, and every timed event
+  // of a synchronisation is read here. Where the system's clock moves in
+  // coarse steps this is the system time interpolated on a fine counter:
+  // never more than one step from the system's own reading and never
+  // running backwards, unless the clock was set.
   virtual DateTime NowUtc() = 0;
-  // Sets the computer's local date and time. Throws RuntimeError when the
-  // system refuses (no privilege, invalid time).
+  // Sets the computer's local date and time; `localTime` is meant for the
+  // moment of the call. Throws RuntimeError when the system refuses (no
+  // privilege, invalid time).
   virtual void SetLocalTime(DateTime localTime) = 0;
   // Whether this process may set the clock at all: always on Windows 9x;
   // on NT only when its account holds the right to change the system time
@@ -114,6 +129,11 @@ class IClock {
   // arithmetic is right across the wrap. Setting the clock does not move
   // it, which makes it the measure of every wait.
   virtual uint32_t TickCount() = 0;
+
+  // How fine the system's clock is, as NowUtc() met it. Learnt on the
+  // first call, which may take a few of the clock's steps. A clock that
+  // knows no steps is fine.
+  virtual ClockStep Step() { return {}; }
 };
 
 // What a web server answered to one request, with the computer's UTC clock

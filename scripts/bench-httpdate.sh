@@ -10,22 +10,32 @@
 # server; the error is the offset measured minus the true one.
 #
 #   scripts/bench-httpdate.sh [runs per offset] [latency in seconds]
+#                             [--tick MS] [--no-interpolation]
+#
+# --tick MS makes the program's clock coarse, as the systems it is for keep
+# theirs (55: Windows 9x; 15.625 or 10: NT): the machine's clock, cut down
+# to steps of MS milliseconds, which the program interpolates on a fine
+# counter unless --no-interpolation. 0 (the default) is the machine's own
+# clock; htpdate, which reads that clock, is measured only then.
 #
 # Prints one line per offset and the median absolute error of each over all
 # runs, and the median time of the program's synchronisations; the lines
-# "median-abs-ms tavrel X htpdate Y htpdate-answer Z wine W" and
-# "median-sync-ms tavrel T wine U" are what scripts/figures.sh reads.
-# Nothing here sets the clock: the benchmarks' clock only records the
-# change it was asked for.
+# "median-abs-ms tick T tavrel X htpdate Y htpdate-answer Z wine W
+# interpolation on|off" and "median-sync-ms tavrel T wine U" are what
+# scripts/figures.sh reads. Nothing here sets the clock: the benchmarks'
+# clock only records the change it was asked for.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-5}
-latency=${2:-0.010}
+source scripts/clock-options.sh
+runs=${positional[0]:-5}
+latency=${positional[1]:-0.010}
 offsets=(0.05 0.25 0.5 0.95 -0.3)
+with_htpdate=0
+[ "$tick" = 0 ] && [ "$interpolation" = on ] && with_htpdate=1
 
 # htpdate comes with the build tools; its service, which would steer the
 # clock, is never started.
-./scripts/install-deps.sh htpdate >/dev/null
+if [ "$with_htpdate" = 1 ] && ! command -v htpdate >/dev/null; then ./scripts/install-deps.sh htpdate >/dev/null; fi
 
 cmake --preset host >/dev/null
 cmake --build --preset host --target tavrel_sync_bench >/dev/null
@@ -55,6 +65,7 @@ errors=$work/errors
 : > "$work/took"
 : > "$work/took-wine"
 : > "$errors"
+echo "$clock_text"
 printf '%-8s %-28s %-28s %-28s\n' "offset" "A_Tavrel, ms (each run)" "A_Tavrel under Wine" "htpdate -q -p 4 -d"
 for offset in "${offsets[@]}"; do
   python3 tests/e2e/date_server.py "$offset" "$latency" 301 keep-alive > "$work/port" 2>/dev/null &
@@ -62,7 +73,7 @@ for offset in "${offsets[@]}"; do
   for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
   port=$(cat "$work/port")
 
-  "$bench" "http://127.0.0.1:$port" "$runs" webclock > "$work/tavrel" 2>&1 || {
+  "$bench" "http://127.0.0.1:$port" "$runs" webclock "${clock_options[@]}" > "$work/tavrel" 2>&1 || {
     cat "$work/tavrel" >&2
     exit 1
   }
@@ -72,14 +83,15 @@ for offset in "${offsets[@]}"; do
 
   under_wine="-"
   if [ -n "$wine_bench" ]; then
-    wine "$wine_bench" "http://127.0.0.1:$port" "$runs" webclock 2>&1 | tr -d '\r' > "$work/wine" || true
+    wine "$wine_bench" "http://127.0.0.1:$port" "$runs" webclock "${clock_options[@]}" 2>&1 | tr -d '\r' > "$work/wine" || true
     under_wine=$(awk -v o="$offset" '$1 == "offset" { printf "%+.1f ", ($2 - o) * 1000 }' "$work/wine")
     awk -v o="$offset" '$1 == "offset" { print "wine", o, $2 - o }' "$work/wine" >> "$errors"
     awk '$1 == "offset" && $4 == "took" { print $5 / 1000 }' "$work/wine" >> "$work/took-wine"
   fi
 
-  theirs=""
-  for _ in $(seq "$runs"); do
+  theirs="-"
+  [ "$with_htpdate" = 1 ] && theirs=""
+  for _ in $(seq $((runs * with_htpdate))); do
     # htpdate -q only queries. With -d it prints the offset it measured
     # ("offset: X") and then its answer ("Offset X seconds", or "No time
     # correction needed"), which is half the measured offset when that is
@@ -113,8 +125,11 @@ theirs=$(median_abs htpdate)
 wine_error=$(median_abs wine)
 answers=$(median_abs htpdate-answer)
 echo "server latency $(awk -v l="$latency" 'BEGIN { print l * 1000 }') ms, $runs runs per offset"
+# What each build's clock found: "clock step S ms interpolated yes|no".
+echo "A_Tavrel's $(grep -h '^clock step' "$work/tavrel" || echo "clock: -")"
+[ -z "$wine_bench" ] || echo "under Wine: $(grep -h '^clock step' "$work/wine" || echo "clock: -")"
 echo "median |error|: A_Tavrel $ours ms (under Wine $wine_error ms), htpdate $theirs ms (its printed answer: $answers ms)"
 took=$(median < "$work/took")
 echo "one synchronisation through the web server clock: median $took ms"
-echo "median-abs-ms tavrel $ours htpdate $theirs htpdate-answer $answers wine $wine_error"
+echo "median-abs-ms tick $tick tavrel $ours htpdate $theirs htpdate-answer $answers wine $wine_error interpolation $interpolation"
 echo "median-sync-ms tavrel $took wine $(median < "$work/took-wine")"

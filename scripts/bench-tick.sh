@@ -12,6 +12,8 @@ cmake --build --preset host --target tavrel_tick_bench >/dev/null
 echo "native: $(build/host/bench/tavrel_tick_bench "$ticks")"
 
 source scripts/wine-choice.sh >/dev/null
+# The shipped program's runtime libraries for the 486 (cached after the first run).
+if [ "$wine_preset" = win32 ]; then ./scripts/build-runtime.sh >/dev/null; fi
 cmake --preset "$wine_preset" >/dev/null
 cmake --build --preset "$wine_preset" --target tavrel_tick_bench >/dev/null
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/$wine_preset/wineprefix} WINEDEBUG=-all

@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh >/dev/null
+./scripts/build-runtime.sh >/dev/null  # the shipped program's runtime for the 486 (cached)
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j 2 --target A_Tavrel tavrel_driver tavrel_release >/dev/null
 build=$PWD/build/win32

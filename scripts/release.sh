@@ -18,6 +18,9 @@ if [ -z "$version" ]; then
 fi
 
 # The packages always carry the shipped 32-bit program, whatever Wine runs.
+# The runtime libraries the shipped program links, rebuilt for the 486
+# (about ten minutes once per machine, then cached).
+./scripts/build-runtime.sh >/dev/null
 cmake --preset win32 -DTAVREL_WERROR=ON
 cmake --build --preset win32 -j 2 --target tavrel_release
 

@@ -13,6 +13,8 @@ cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh >/dev/null
 source scripts/wine-choice.sh
+# The shipped program's runtime libraries for the 486 (cached after the first run).
+if [ "$wine_preset" = win32 ]; then ./scripts/build-runtime.sh >/dev/null; fi
 cmake --preset "$wine_preset" >/dev/null
 cmake --build --preset "$wine_preset" -j 2 --target A_Tavrel tavrel_driver >/dev/null
 

@@ -165,6 +165,13 @@ std::string NtpResultText(const SntpResult& result) {
   return text;
 }
 
+std::string ClockStepText(const ClockStep& step) {
+  if (step.ms <= 1) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, "clock step %.3g ms%s", step.ms, step.interpolated ? ", interpolated" : "");
+  return text;
+}
+
 int16_t SecondsBetween(DateTime oldTime, DateTime newTime) {
   // The seconds each clock shows, milliseconds cut, days included.
   const long long difference = (static_cast<long long>(oldTime.Days()) * 86400 + oldTime.SecondsOfDay()) -
@@ -226,6 +233,10 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText) {
   if (!reading->usable) return result;
   if (request.daylightAt && !biasFor(request.daylightAt(ReadingUtc(*reading)))) return result;
   result.sourceName = reading->source;
+  if (result.resultLine) {
+    const std::string step = ClockStepText(Sys().clock->Step());
+    if (!step.empty()) *result.resultLine += "\r\n" + step;
+  }
 
   ClockPlan plan;
   if (!Plan(*reading, totalBias, plan, trap)) return result;

@@ -149,6 +149,10 @@ SyncResult Synchronise(const SyncRequest& request, std::string& timePageText);
 struct SntpResult;
 std::string NtpResultText(const SntpResult& result);
 
+// What the result line says in a second line about a clock coarser than a
+// millisecond, "clock step 55 ms, interpolated"; nothing for a fine one.
+std::string ClockStepText(const ClockStep& step);
+
 // The old clock's whole seconds less the new one's, limited to 16 bits.
 int16_t SecondsBetween(DateTime oldTime, DateTime newTime);
 

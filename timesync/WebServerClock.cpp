@@ -53,9 +53,12 @@ std::optional<TimeReading> WebServerClock::Read(std::string& timePageText, Error
   if (readings_.empty()) return std::nullopt;
   IClock& clock = *Sys().clock;
   auto transit = [](const DateReading& r) { return Since(r.sentUtc, r.answeredUtc); };
+  // A server counts as faster only by a millisecond or more: less is the
+  // clock's own grain, and the first of equals (the chain's order) wins.
   const DateReading fastest =
-      *std::min_element(readings_.begin(), readings_.end(),
-                        [&](const DateReading& a, const DateReading& b) { return transit(a) < transit(b); });
+      *std::min_element(readings_.begin(), readings_.end(), [&](const DateReading& a, const DateReading& b) {
+        return transit(a) + 0.001 <= transit(b);
+      });
   // Times count from a whole second, so that the server's seconds change
   // at whole numbers.
   const DateTime base = fastest.date;

@@ -11,10 +11,48 @@ namespace tavrel {
 
 // ---------------------------------------------------------------------------
 
+PreciseClock& MemoryClock::Precise() {
+  if (preciseTick_ != tickMs) {
+    precise_.Reset();
+    preciseTick_ = tickMs;
+  }
+  precise_.interpolate = interpolate;
+  return precise_;
+}
+
+DateTime MemoryClock::NowUtc() {
+  if (tickMs <= 0) return TrueUtc();
+  return FromFileTime(Precise().Now());
+}
+
+ClockStep MemoryClock::Step() { return tickMs <= 0 ? ClockStep() : Precise().Step(); }
+
 void MemoryClock::SetLocalTime(DateTime localTime) {
+  if (tickMs > 0) localTime = localTime.AddSeconds(Precise().AwaitTick());
   if (accept && !accept(now, localTime)) Raise(errPermissionDenied);
   sets.push_back(localTime);
   now = localTime;
+  if (tickMs > 0) precise_.Changed();
+}
+
+void MemoryClock::WaitUntilUtc(DateTime utc) {
+  if (NowUtc() < utc) Advance((utc.Serial() - NowUtc().Serial()) * 86400.0);
+  // A coarse clock is read over and over until it shows the moment.
+  while (tickMs > 0 && NowUtc() < utc) Advance(spinSeconds);
+  ++waits;
+}
+
+void MemoryClock::Follow() {
+  if (following_ && now.Serial() == unitsOf_.Serial()) return;
+  following_ = true;
+  units_ = ToFileTime(now);
+  unitsRest_ = 0;
+  unitsOf_ = now;
+}
+
+int64_t MemoryClock::TrueUtcUnits() {
+  Follow();
+  return units_ + int64_t{utcBiasMinutes} * 600000000;
 }
 
 void MemoryTimeZone::Write(const TimeZoneInformation& info) {
@@ -24,13 +62,28 @@ void MemoryTimeZone::Write(const TimeZoneInformation& info) {
 }
 
 void MemoryClock::Advance(double seconds) {
-  now = now.AddSeconds(seconds);
+  Follow();
+  const double units = seconds * 1e7 + unitsRest_;
+  const double wholeUnits = std::floor(units);
+  unitsRest_ = units - wholeUnits;
+  units_ += static_cast<int64_t>(wholeUnits);
+  now = unitsOf_ = FromFileTime(units_);
   if (seconds <= 0) return;
+  counter_ += seconds * counterRate;
   const double ms = seconds * 1000.0 + tickRest_;
   const double whole = std::floor(ms);
   tickRest_ = ms - whole;
   tick += static_cast<uint32_t>(static_cast<uint64_t>(whole));
 }
+
+// The time as it is, cut down to the last tick.
+int64_t MemoryClock::Sources::SystemTime() {
+  const int64_t t = clock_.TrueUtcUnits();
+  const int64_t tick = std::llround(clock_.tickMs * 1e4);
+  return tick > 0 ? t - t % tick : t;
+}
+
+int64_t MemoryClock::Sources::Counter() { return std::llround(clock_.counter_ * 1e7); }
 
 std::string ImfFixdate(DateTime utc) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -46,6 +99,7 @@ HttpAnswer MemoryHttp::Fetch(const std::string& url, const HttpOptions& how) {
   requests.push_back(url);
   options.push_back(how);
   const DateTime sent = clock.NowUtc();
+  const DateTime trueSent = clock.TrueUtc();
   sentUtc.push_back(sent);
   HttpAnswer answer;
   if (answerer) {
@@ -56,7 +110,7 @@ HttpAnswer MemoryHttp::Fetch(const std::string& url, const HttpOptions& how) {
     answer.body = handler(url);
   }
   if (serverOffset && !answer.Header("Date"))
-    answer.headers += "Date: " + ImfFixdate(sent.AddSeconds(latency * stampAt + *serverOffset)) + "\r\n";
+    answer.headers += "Date: " + ImfFixdate(trueSent.AddSeconds(latency * stampAt + *serverOffset)) + "\r\n";
   answer.sentUtc = sent;
   clock.Advance(latency);
   answer.answeredUtc = clock.NowUtc();

@@ -17,6 +17,7 @@
 
 #include "platform/Forms.h"
 #include "platform/Platform.h"
+#include "platform/PreciseClock.h"
 #include "tavrel_version.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemoryWindowSystem.h"
@@ -27,22 +28,35 @@ namespace tavrel {
 // not a std::exception, so no error trap catches it.
 struct ProcessEnded {};
 
+// The clock of a computer. Its time `now` moves only when a test or a wait
+// moves it. The clock the program reads in UTC may be coarse, as the
+// systems the program is for keep it: with `tickMs` above 0 it moves once
+// per tick, and a fine counter runs beside it, so that NowUtc() is the
+// precise clock's interpolation, as on Windows.
 class MemoryClock : public IClock {
  public:
+  MemoryClock() = default;
+  MemoryClock(const MemoryClock&) = delete;
+  MemoryClock& operator=(const MemoryClock&) = delete;
+
   DateTime Now() override { return now; }
-  // UTC = local time + bias, the bias in minutes as the time zone's.
-  DateTime NowUtc() override { return now.AddSeconds(utcBiasMinutes * 60.0); }
+  // UTC = local time + bias, the bias in minutes as the time zone's; read
+  // through the coarse clock when there is one.
+  DateTime NowUtc() override;
+  // On a coarse clock the change waits for the next tick, as on Windows,
+  // and the time set is moved on by that wait.
   void SetLocalTime(DateTime localTime) override;
   bool MaySetTime() override { return maySetTime; }
   void BroadcastTimeChange() override { ++broadcasts; }
-  // Waiting is the clock running on.
-  void WaitUntilUtc(DateTime utc) override {
-    if (NowUtc() < utc) Advance((utc.Serial() - NowUtc().Serial()) * 86400.0);
-    ++waits;
-  }
-  // Time passing: the clock and the tick move on together.
+  // Waiting is the clock running on, until NowUtc() reads the moment.
+  void WaitUntilUtc(DateTime utc) override;
+  // Time passing: the clock, the tick and the fine counter move on together.
   void Advance(double seconds);
   uint32_t TickCount() override { return tick; }
+  ClockStep Step() override;
+  // The time as it really is, whatever the clock's steps: what the test's
+  // servers go by.
+  DateTime TrueUtc() { return FromFileTime(TrueUtcUnits()); }
 
   DateTime now = MakeDateTime(2026, 12, 8, 12, 0, 0);
   int32_t utcBiasMinutes = 0;  // the memory time zone's bias
@@ -56,8 +70,44 @@ class MemoryClock : public IClock {
   int broadcasts = 0;
   int waits = 0;
   uint32_t tick = 1000;  // moves with Advance, not with SetLocalTime
+  // The system clock's step in milliseconds: 0, it moves continuously (as
+  // Wine's does); 55, 15.625, 10: once per tick, as Windows 9x's and NT's.
+  double tickMs = 0;
+  // false: NowUtc() is the coarse clock as it reads, nothing filled in.
+  bool interpolate = true;
+  // Seconds one reading takes in a loop that waits for the clock to move.
+  double spinSeconds = 20e-6;
+  // The fine counter's rate against the time: a crystal 100 ppm fast is
+  // 1.0001.
+  double counterRate = 1;
+
  private:
-  double tickRest_ = 0;  // milliseconds below one not yet counted
+  class Sources : public IClockSources {
+   public:
+    explicit Sources(MemoryClock& clock) : clock_(clock) {}
+    int64_t SystemTime() override;
+    int64_t Counter() override;
+    double CounterFrequency() override { return 1e7; }
+    void Spin() override { clock_.Advance(clock_.spinSeconds); }
+
+   private:
+    MemoryClock& clock_;
+  };
+  PreciseClock& Precise();
+  // `now` in 100 ns units, exact where a double date keeps a microsecond:
+  // a wait made of many small steps adds up right.
+  int64_t TrueUtcUnits();
+  void Follow();
+
+  bool following_ = false;
+  int64_t units_ = 0;       // `now` in 100 ns units since 1601
+  double unitsRest_ = 0;    // below one unit, not yet counted
+  DateTime unitsOf_;        // the `now` units_ stands for; another: a test set it
+  double tickRest_ = 0;     // milliseconds below one not yet counted
+  double counter_ = 0;      // seconds the fine counter has run
+  double preciseTick_ = 0;  // the tick the precise clock learnt
+  Sources sources_{*this};
+  PreciseClock precise_{sources_};
 };
 
 // IMF-fixdate, the form servers send their Date in: "Tue, 08 Dec 2026
@@ -66,9 +116,10 @@ std::string ImfFixdate(DateTime utc);
 
 // Scripted web servers on the memory clock. A request takes `latency`
 // seconds from leaving to the status line's arrival, and the memory clock
-// runs on by as much; the server reads its own clock `stampAt` of the way
-// through (a half: the middle of the round trip) and, when it has one,
-// writes it as the answer's Date.
+// runs on by as much; the server reads its own clock (the true time, plus
+// its offset) `stampAt` of the way through (a half: the middle of the round
+// trip) and, when it has one, writes it as the answer's Date. The times
+// the answer carries are the computer's, read through NowUtc().
 class MemoryHttp : public IHttp {
  public:
   explicit MemoryHttp(MemoryClock& clock) : clock(clock) {}

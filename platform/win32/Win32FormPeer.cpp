@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/Win32Convert.h"
+#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32WindowSystem.h"
 #include "platform/win32/WindowClasses.h"
 
@@ -123,6 +124,8 @@ LRESULT Win32FormPeer::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case kRealizeControls: RealizeControls(); return 0;
     case WM_TIMECHANGE:
     case WM_SETTINGCHANGE:
+      // Whoever set the clock: where its ticks fall is learnt again.
+      if (message == WM_TIMECHANGE) Win32Clock::TimeChanged();
       form_.Form_SystemChange();
       return DefWindowProcA(hwnd_, message, wParam, lParam);
     // Windows 98, Me and 2000 on send PBT_APMRESUMEAUTOMATIC at every

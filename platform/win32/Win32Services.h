@@ -8,6 +8,10 @@
 
 namespace tavrel {
 
+// NowUtc() is the system time interpolated on the performance counter
+// where the system clock is coarse (platform/PreciseClock.h). Every
+// Win32Clock shares one precise clock, as they share the system's, on
+// every thread.
 class Win32Clock : public IClock {
  public:
   DateTime Now() override;
@@ -17,6 +21,23 @@ class Win32Clock : public IClock {
   void BroadcastTimeChange() override;
   void WaitUntilUtc(DateTime utc) override;
   uint32_t TickCount() override;
+  ClockStep Step() override;
+
+  // The clock was set (WM_TIMECHANGE): where its ticks fall is learnt
+  // again.
+  static void TimeChanged();
+
+  // For tests and benchmarks, which meet only fine clocks under Wine:
+  // GetSystemTimeAsFileTime read as if the system moved its time only
+  // every `tickMs` milliseconds (0: as it moves), as Windows 9x and NT do.
+  static void QuantizeSystemTime(double tickMs);
+  // ... as if another program had set the clock `ms` ahead and told no one.
+  static void ShiftSystemTime(double ms);
+  // The multimedia timer in place of the performance counter, as on a
+  // computer without one.
+  static void PretendNoPerformanceCounter(bool missing);
+  // false: NowUtc() is the system clock as it reads.
+  static void Interpolate(bool on);
 };
 
 class Win32Http : public IHttp {

@@ -4,7 +4,9 @@ A server 0.200 s ahead (Wine ignores a change under half a second, so the
 clock stays) gives the success message and a result line within 20 ms of
 +0.200 s, also when the server keeps its connections open; servers that
 send no Date give the failure message, and the
-error log stays as it was."""
+error log stays as it was. On a clock that moves in the 55 ms steps of
+Windows 9x (TAVREL_CLOCK_STEP_MS) the program interpolates, comes as close
+and says so in the result line."""
 
 import re
 import time
@@ -14,6 +16,7 @@ import harness
 from date_server import DateServer
 
 RESULT = re.compile(r"^offset ([-+]\d+\.\d{3}) s, delay (\d+) ms \(web server clock\)$")
+COARSE = re.compile(r"^offset ([-+]\d+\.\d{3}) s, delay (\d+) ms \(web server clock\)\s+clock step 55 ms, interpolated$")
 
 
 def within(match):
@@ -76,6 +79,20 @@ class WebServerClockTest(unittest.TestCase):
         print("\nresult line %r after %.1f s, screenshot %s" % (result, took, shot))
         self.assertTrue(message.startswith("Your system time was updated to "), message)
         match = RESULT.match(result)
+        self.assertIsNotNone(match, result)
+        self.assertAlmostEqual(float(match.group(1)), 0.200, delta=within(match))
+        self.assertEqual(log, before, "something was reported")
+
+    def test_a_coarse_clock_is_interpolated_and_named(self):
+        self.tavrel.wine.env["TAVREL_CLOCK_STEP_MS"] = "55"
+        try:
+            with DateServer(offset=0.200, latency=0.005) as server:
+                message, result, before, log, took, shot = self.run_once(server)
+        finally:
+            self.tavrel.wine.env.pop("TAVREL_CLOCK_STEP_MS", None)
+        print("\nresult line %r after %.1f s, screenshot %s" % (result, took, shot))
+        self.assertTrue(message.startswith("Your system time was updated to "), message)
+        match = COARSE.match(result)
         self.assertIsNotNone(match, result)
         self.assertAlmostEqual(float(match.group(1)), 0.200, delta=within(match))
         self.assertEqual(log, before, "something was reported")
