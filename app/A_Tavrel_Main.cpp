@@ -77,8 +77,16 @@ void Main() {
   });
   trap(120, [] { MainForm->Load(); });
   trap(130, [] { MainForm->Refresh(); });
-  trap(140, [] { Sys().windows->DoEvents(); });
-  trap(150, [] { MainForm->SetHeight(kCompactHeight); });
+  // The window is on the screen since Form_Load: a click taken while the
+  // events run (the options, the zone view) keeps the view it opened.
+  long height = 0;
+  trap(140, [&] {
+    height = MainForm->Height();
+    Sys().windows->DoEvents();
+  });
+  trap(150, [&] {
+    if (MainForm->Height() == height) MainForm->SetHeight(kCompactHeight);
+  });
   trap(160, [] {
     if (MainForm->chkStartInSysTray.Value() != 1) MainForm->Show();
   });

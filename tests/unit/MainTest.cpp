@@ -57,6 +57,22 @@ TEST_F(MainTest, EverythingIsReadyBeforeTheWindowExists) {
   EXPECT_FALSE(sys.process.ended);
 }
 
+// On a slow machine the user can click before start-up is over.
+TEST_F(MainTest, AViewOpenedWhileStartUpRunsTheEventsStaysOpen) {
+  bool clicked = false;
+  sys.windows.onDoEvents = [&] {
+    if (clicked || !MainForm || !MainForm->Visible()) return;
+    clicked = true;
+    MainForm->cmdOptions_Click();
+  };
+
+  Main();
+
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ("Save &Options", MainForm->cmdOptions.Caption());
+  EXPECT_EQ(kOptionsHeight, MainForm->Height());
+}
+
 TEST_F(MainTest, ProgramVersionIsRewrittenAtEveryStart) {
   sys.system.volumeSerials.clear();  // drive C unreadable: still a machine code
   Main();
